@@ -1,0 +1,55 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace linkvane {
+
+enum class TMsgButtons { OK, OKCancel, YesNo, AbortRetryIgnore };
+enum class TMsgIcon { None, Information, Warning, Question, Error };
+enum class TMsgResult { OK, Cancel, Yes, No, Abort, Retry, Ignore };
+
+/// Shows messages to the user. The command-line tool prints them; the main
+/// window installs a handler that shows real message boxes.
+class TMessageHandler {
+public:
+    virtual ~TMessageHandler() = default;
+    /// A standard message box; Caption is never empty here.
+    virtual TMsgResult MessageBox(const std::string& Text, const std::string& Caption,
+                                  TMsgButtons Buttons, TMsgIcon Icon) = 0;
+    /// The program's own message dialog with a larger, freely sized text.
+    virtual bool MessageDlg(const std::string& Caption, const std::string& Message, int FontSize,
+                            int Width, const std::string& OKCaption) = 0;
+};
+
+/// Prints each message to stderr as "Caption: Text"; questions answer no
+/// (Cancel, No, Abort), since nobody is there to answer them.
+class TStderrMessageHandler final : public TMessageHandler {
+public:
+    TMsgResult MessageBox(const std::string& Text, const std::string& Caption, TMsgButtons Buttons,
+                          TMsgIcon Icon) override;
+    bool MessageDlg(const std::string& Caption, const std::string& Message, int FontSize, int Width,
+                    const std::string& OKCaption) override;
+};
+
+/// Installs the process-wide handler and returns the previous one. A null
+/// handler restores the stderr handler.
+std::shared_ptr<TMessageHandler> SetMessageHandler(std::shared_ptr<TMessageHandler> handler);
+std::shared_ptr<TMessageHandler> MessageHandler();
+
+/// The application title, the caption of every box shown without one. It
+/// follows the main window caption.
+std::string ApplicationTitle();
+void SetApplicationTitle(const std::string& title);
+
+/// A message box with the given caption, or the application title when empty.
+TMsgResult ShowMessageBox(const std::string& Text, const std::string& Caption, TMsgButtons Buttons,
+                          TMsgIcon Icon);
+void ShowInfo(const std::string& Text, const std::string& Caption = std::string());
+void ShowWarning(const std::string& Text, const std::string& Caption = std::string());
+/// With YesNo: Yes and No, true on Yes; without: OK and Cancel, true on OK.
+bool AskConfirm(const std::string& Text, bool YesNo, const std::string& Caption = std::string());
+bool ShowMessageDlg(const std::string& Caption, const std::string& Message, int FontSize = 0,
+                    int Width = 0, const std::string& OKCaption = std::string());
+
+} // namespace linkvane
