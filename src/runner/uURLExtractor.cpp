@@ -71,8 +71,7 @@ std::string TURLExtractor::BuildNextPagePath(const std::string& Keyword) {
 }
 
 void TURLExtractor::ApplySpeedOptions() const {
-    SetPageWaitSettings(m_params.MinRepeatTimes, m_params.MinWaitSeconds,
-                        m_params.MaxWaitSeconds);
+    SetPageWaitSettings(m_params.MinRepeatTimes, m_params.MinWaitSeconds, m_params.MaxWaitSeconds);
 }
 
 std::string TURLExtractor::ExpandTaskPath(const std::string& Name) const {

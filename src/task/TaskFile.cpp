@@ -83,9 +83,8 @@ const std::vector<TTaskKey> kTaskKeys = {
 #undef LV_YES_NO
 
 bool KeyNameShared(const TTaskKey& key) {
-    return std::count_if(kTaskKeys.begin(), kTaskKeys.end(), [&](const TTaskKey& k) {
-               return SameTextAscii(k.Key, key.Key);
-           }) > 1;
+    return std::count_if(kTaskKeys.begin(), kTaskKeys.end(),
+                         [&](const TTaskKey& k) { return SameTextAscii(k.Key, key.Key); }) > 1;
 }
 
 /// Sets a field from a value that is present (already trimmed and unquoted).
@@ -99,8 +98,8 @@ void SetFromValue(const TTaskKey& key, TTaskParams& params, const std::string& v
         break;
     case TTaskKeyKind::OneBased:
         // Held in 8 bits without a check: a file value 0 becomes 255.
-        key.ByteField(params) = static_cast<uint8_t>(
-            TIniFile::ParseInteger(value).value_or(key.DefaultValue) - 1);
+        key.ByteField(params) =
+            static_cast<uint8_t>(TIniFile::ParseInteger(value).value_or(key.DefaultValue) - 1);
         break;
     case TTaskKeyKind::YesNo:
         key.FlagField(params) = UpperAscii(value) == "YES";
