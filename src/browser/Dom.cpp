@@ -54,24 +54,24 @@ TAttribute* TNodeData::FindAttribute(std::string_view Name) {
 }
 
 TDocumentData::TDocumentData() {
-    Root = NewNode(TNodeKind::Document);
+    Root = NewNode(TNodeValueKind::Document);
     Root->TagName = Root->LocalName = Intern("#document");
 }
 
-TNodeData* TDocumentData::NewNode(TNodeKind Kind) {
+TNodeData* TDocumentData::NewNode(TNodeValueKind Kind) {
     TNodeData& n = Nodes.emplace_back();
     n.Kind = Kind;
     n.Doc = this;
     n.UniqueId = g_nextUniqueId.fetch_add(1, std::memory_order_relaxed);
-    if (Kind == TNodeKind::Text)
+    if (Kind == TNodeValueKind::Text)
         n.TagName = n.LocalName = Intern("#text");
-    else if (Kind == TNodeKind::Comment)
+    else if (Kind == TNodeValueKind::Comment)
         n.TagName = n.LocalName = Intern("#comment");
     return &n;
 }
 
 TNodeData* TDocumentData::NewElement(std::string_view LocalName, TNamespace Ns) {
-    TNodeData* n = NewNode(TNodeKind::Element);
+    TNodeData* n = NewNode(TNodeValueKind::Element);
     n->Namespace = Ns;
     n->LocalName = Intern(LocalName);
     n->TagName = InternUpper(LocalName);
@@ -79,7 +79,7 @@ TNodeData* TDocumentData::NewElement(std::string_view LocalName, TNamespace Ns) 
 }
 
 TNodeData* TDocumentData::NewText(std::string Text) {
-    TNodeData* n = NewNode(TNodeKind::Text);
+    TNodeData* n = NewNode(TNodeValueKind::Text);
     n->Text = std::move(Text);
     return n;
 }
@@ -283,21 +283,21 @@ using dom::TNodeData;
 
 namespace {
 
-const char* KindText(TNodeKind Kind) {
+const char* KindText(TNodeValueKind Kind) {
     switch (Kind) {
-    case TNodeKind::Nothing:
+    case TNodeValueKind::Nothing:
         return "nothing";
-    case TNodeKind::Element:
+    case TNodeValueKind::Element:
         return "an element";
-    case TNodeKind::Text:
+    case TNodeValueKind::Text:
         return "a text node";
-    case TNodeKind::Comment:
+    case TNodeValueKind::Comment:
         return "a comment";
-    case TNodeKind::Document:
+    case TNodeValueKind::Document:
         return "a document";
-    case TNodeKind::Collection:
+    case TNodeValueKind::Collection:
         return "a collection";
-    case TNodeKind::Number:
+    case TNodeValueKind::Number:
         return "a number";
     }
     return "nothing";
@@ -364,14 +364,14 @@ TNode TNode::FromData(const std::shared_ptr<TDocumentData>& Doc, TNodeData* Node
 
 TNode TNode::Number(int32_t Value) {
     TNode r;
-    r.m_kind = TNodeKind::Number;
+    r.m_kind = TNodeValueKind::Number;
     r.m_number = Value;
     return r;
 }
 
 TNode TNode::MakeCollection(const std::vector<TNode>& Items) {
     TNode r;
-    r.m_kind = TNodeKind::Collection;
+    r.m_kind = TNodeValueKind::Collection;
     r.m_coll = std::make_shared<TCollectionData>();
     r.m_coll->Source = TCollectionData::TSource::Fixed;
     for (const TNode& n : Items)
@@ -385,7 +385,7 @@ bool TNode::IsTreeNode() const {
 }
 
 int32_t TNode::NumberValue() const {
-    Require(m_kind == TNodeKind::Number, "NumberValue");
+    Require(m_kind == TNodeValueKind::Number, "NumberValue");
     return m_number;
 }
 
@@ -393,11 +393,11 @@ bool TNode::operator==(const TNode& Other) const {
     if (m_kind != Other.m_kind)
         return false;
     switch (m_kind) {
-    case TNodeKind::Nothing:
+    case TNodeValueKind::Nothing:
         return true;
-    case TNodeKind::Number:
+    case TNodeValueKind::Number:
         return m_number == Other.m_number;
-    case TNodeKind::Collection:
+    case TNodeValueKind::Collection:
         return m_coll == Other.m_coll;
     default:
         return m_node == Other.m_node;
@@ -415,19 +415,19 @@ TNodeData* TNode::RequireTreeNode(const char* Member) const {
 }
 
 TNodeData* TNode::RequireElement(const char* Member) const {
-    Require(m_kind == TNodeKind::Element, Member);
+    Require(m_kind == TNodeValueKind::Element, Member);
     return m_node;
 }
 
 const std::shared_ptr<TCollectionData>& TNode::RequireCollection(const char* Member) const {
-    Require(m_kind == TNodeKind::Collection, Member);
+    Require(m_kind == TNodeValueKind::Collection, Member);
     return m_coll;
 }
 
 // --- document --------------------------------------------------------------
 
 TNode TNode::DocumentElement() const {
-    Require(m_kind == TNodeKind::Document, "DocumentElement");
+    Require(m_kind == TNodeValueKind::Document, "DocumentElement");
     for (TNodeData* n = m_node->FirstChild; n; n = n->Next)
         if (n->IsElement())
             return FromData(m_doc, n);
@@ -435,7 +435,7 @@ TNode TNode::DocumentElement() const {
 }
 
 TNode TNode::Body() const {
-    Require(m_kind == TNodeKind::Document, "Body");
+    Require(m_kind == TNodeValueKind::Document, "Body");
     TNode html = DocumentElement();
     if (!html.m_node)
         return {};
@@ -446,30 +446,30 @@ TNode TNode::Body() const {
 }
 
 TNode TNode::All() const {
-    Require(m_kind == TNodeKind::Document || m_kind == TNodeKind::Element, "All");
+    Require(m_kind == TNodeValueKind::Document || m_kind == TNodeValueKind::Element, "All");
     TNode r;
-    r.m_kind = TNodeKind::Collection;
-    r.m_coll = m_kind == TNodeKind::Document
+    r.m_kind = TNodeValueKind::Collection;
+    r.m_coll = m_kind == TNodeValueKind::Document
                    ? NewCollection(m_doc, TCollectionData::TSource::DocumentAll)
                    : NewCollection(m_doc, TCollectionData::TSource::ElementAll, m_node);
     return r;
 }
 
 TNode TNode::Frames() const {
-    Require(m_kind == TNodeKind::Document, "Frames");
+    Require(m_kind == TNodeValueKind::Document, "Frames");
     TNode r;
-    r.m_kind = TNodeKind::Collection;
+    r.m_kind = TNodeValueKind::Collection;
     r.m_coll = NewCollection(m_doc, TCollectionData::TSource::Frames);
     return r;
 }
 
 TNode TNode::Embeds() const {
-    Require(m_kind == TNodeKind::Document, "Embeds");
+    Require(m_kind == TNodeValueKind::Document, "Embeds");
     return All().Tags("EMBED");
 }
 
 TNode TNode::createElement(const std::string& Html) const {
-    Require(m_kind == TNodeKind::Document, "createElement");
+    Require(m_kind == TNodeValueKind::Document, "createElement");
     size_t b = Html.find_first_not_of(" \t\r\n\f");
     std::string_view text =
         b == std::string::npos ? std::string_view() : std::string_view(Html).substr(b);
@@ -490,23 +490,23 @@ TNode TNode::createElement(const std::string& Html) const {
 }
 
 std::string TNode::URL() const {
-    Require(m_kind == TNodeKind::Document, "URL");
+    Require(m_kind == TNodeValueKind::Document, "URL");
     return m_doc->URL;
 }
 
 std::string TNode::BaseURL() const {
-    Require(m_kind == TNodeKind::Document, "BaseURL");
+    Require(m_kind == TNodeValueKind::Document, "BaseURL");
     const TUrlParts& base = m_doc->EnsureBase();
     return base.Scheme.empty() ? m_doc->URL : base.Serialize();
 }
 
 std::string TNode::Charset() const {
-    Require(m_kind == TNodeKind::Document, "Charset");
+    Require(m_kind == TNodeValueKind::Document, "Charset");
     return m_doc->Charset;
 }
 
 std::string TNode::Title() const {
-    Require(m_kind == TNodeKind::Document, "Title");
+    Require(m_kind == TNodeValueKind::Document, "Title");
     for (TNodeData* n : m_doc->EnsureAll())
         if (*n->TagName == "TITLE")
             return CollapsedText(dom::TextContentOf(n));
@@ -514,7 +514,7 @@ std::string TNode::Title() const {
 }
 
 void TNode::SetOwner(const std::shared_ptr<TDocumentOwner>& Owner) const {
-    Require(m_kind == TNodeKind::Document, "SetOwner");
+    Require(m_kind == TNodeValueKind::Document, "SetOwner");
     m_doc->Owner = Owner;
 }
 
@@ -534,16 +534,16 @@ TNode TNode::Item(int32_t Index) const {
 }
 
 TNode TNode::Tags(const std::string& TagName) const {
-    if (m_kind == TNodeKind::Document || m_kind == TNodeKind::Element)
+    if (m_kind == TNodeValueKind::Document || m_kind == TNodeValueKind::Element)
         return All().Tags(TagName);
     const auto& base = RequireCollection("Tags");
     std::string want = UpperAscii(TagName);
     TNode r;
-    r.m_kind = TNodeKind::Collection;
+    r.m_kind = TNodeValueKind::Collection;
     if (base->Source == TCollectionData::TSource::Fixed) {
         r.m_coll = std::make_shared<TCollectionData>();
         for (const TNode& n : base->FixedItems)
-            if (n.m_kind == TNodeKind::Element && *n.m_node->TagName == want)
+            if (n.m_kind == TNodeValueKind::Element && *n.m_node->TagName == want)
                 r.m_coll->FixedItems.push_back(n);
         return r;
     }
@@ -565,7 +565,7 @@ std::string TNode::NodeName() const {
 
 std::string TNode::NodeValue() const {
     TNodeData* n = RequireTreeNode("NodeValue");
-    return (n->Kind == TNodeKind::Text || n->Kind == TNodeKind::Comment) ? n->Text : std::string();
+    return (n->Kind == TNodeValueKind::Text || n->Kind == TNodeValueKind::Comment) ? n->Text : std::string();
 }
 
 TNode TNode::ParentNode() const {
@@ -595,7 +595,7 @@ TNode TNode::LastChild() const {
 
 TNode TNode::Children() const {
     TNode r;
-    r.m_kind = TNodeKind::Collection;
+    r.m_kind = TNodeValueKind::Collection;
     r.m_coll =
         NewCollection(m_doc, TCollectionData::TSource::Children, RequireTreeNode("Children"));
     return r;
@@ -603,7 +603,7 @@ TNode TNode::Children() const {
 
 TNode TNode::ChildNodes() const {
     TNode r;
-    r.m_kind = TNodeKind::Collection;
+    r.m_kind = TNodeValueKind::Collection;
     r.m_coll =
         NewCollection(m_doc, TCollectionData::TSource::ChildNodes, RequireTreeNode("ChildNodes"));
     return r;
@@ -611,9 +611,9 @@ TNode TNode::ChildNodes() const {
 
 std::string TNode::InnerText() const {
     TNodeData* n = RequireTreeNode("InnerText");
-    if (n->Kind == TNodeKind::Text)
+    if (n->Kind == TNodeValueKind::Text)
         return n->Text;
-    if (n->Kind == TNodeKind::Comment)
+    if (n->Kind == TNodeValueKind::Comment)
         return {};
     return dom::InnerTextOf(n);
 }
@@ -626,7 +626,7 @@ std::string TNode::OuterText() const {
 std::string TNode::OuterHTML() const {
     TNodeData* n = RequireTreeNode("OuterHTML");
     std::string out;
-    dom::SerializeNode(n, n->Kind != TNodeKind::Document, out);
+    dom::SerializeNode(n, n->Kind != TNodeValueKind::Document, out);
     return out;
 }
 
@@ -739,9 +739,9 @@ void TNode::Click() const {
 }
 
 TNode TNode::InsertBefore(const TNode& NewChild, const TNode& RefChild) const {
-    Require(m_kind == TNodeKind::Element || m_kind == TNodeKind::Document, "InsertBefore");
+    Require(m_kind == TNodeValueKind::Element || m_kind == TNodeValueKind::Document, "InsertBefore");
     TNodeData* child = NewChild.m_node;
-    if (!child || child->Kind == TNodeKind::Document || NewChild.m_doc != m_doc)
+    if (!child || child->Kind == TNodeValueKind::Document || NewChild.m_doc != m_doc)
         throw Exception("Invalid argument to InsertBefore");
     if (IsAncestorOrSelf(child, m_node))
         throw Exception("InsertBefore would put a node inside itself");
@@ -778,7 +778,7 @@ TNode TNode::ContentDocument() const {
 
 void TNode::SetContentDocument(const TNode& Document) const {
     TNodeData* n = RequireElement("SetContentDocument");
-    if (Document.m_kind != TNodeKind::Document && Document.m_kind != TNodeKind::Nothing)
+    if (Document.m_kind != TNodeValueKind::Document && Document.m_kind != TNodeValueKind::Nothing)
         throw Exception("Invalid argument to SetContentDocument");
     n->ContentDocument = Document.m_doc;
 }

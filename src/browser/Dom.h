@@ -17,7 +17,7 @@ struct TCollectionData;
 class TNode;
 
 /// What a node value holds.
-enum class TNodeKind : uint8_t {
+enum class TNodeValueKind : uint8_t {
     Nothing,    ///< no value (a query that found nothing)
     Element,    ///< an element of a document
     Text,       ///< a text node ("#text")
@@ -61,13 +61,13 @@ public:
     /// left out. Used where an answer must be a collection of known items.
     static TNode MakeCollection(const std::vector<TNode>& Items);
 
-    TNodeKind Kind() const { return m_kind; }
-    bool IsNothing() const { return m_kind == TNodeKind::Nothing; }
-    bool IsElement() const { return m_kind == TNodeKind::Element; }
-    bool IsText() const { return m_kind == TNodeKind::Text; }
-    bool IsDocument() const { return m_kind == TNodeKind::Document; }
-    bool IsCollection() const { return m_kind == TNodeKind::Collection; }
-    bool IsNumber() const { return m_kind == TNodeKind::Number; }
+    TNodeValueKind Kind() const { return m_kind; }
+    bool IsNothing() const { return m_kind == TNodeValueKind::Nothing; }
+    bool IsElement() const { return m_kind == TNodeValueKind::Element; }
+    bool IsText() const { return m_kind == TNodeValueKind::Text; }
+    bool IsDocument() const { return m_kind == TNodeValueKind::Document; }
+    bool IsCollection() const { return m_kind == TNodeValueKind::Collection; }
+    bool IsNumber() const { return m_kind == TNodeValueKind::Number; }
     /// Element, text, comment or document: a node of a tree.
     bool IsTreeNode() const;
     /// Kind Number: its value.
@@ -207,7 +207,7 @@ private:
     dom::TNodeData* m_node = nullptr;
     std::shared_ptr<dom::TCollectionData> m_coll;
     int32_t m_number = 0;
-    TNodeKind m_kind = TNodeKind::Nothing;
+    TNodeValueKind m_kind = TNodeValueKind::Nothing;
 };
 
 /// Whether a node value holds something: false for nothing, true otherwise.

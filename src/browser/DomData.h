@@ -21,7 +21,7 @@ struct TAttribute {
 };
 
 struct TNodeData {
-    TNodeKind Kind = TNodeKind::Element; ///< Element, Text, Comment or Document
+    TNodeValueKind Kind = TNodeValueKind::Element; ///< Element, Text, Comment or Document
     TNamespace Namespace = TNamespace::Html;
     bool TemplateContentSkipped = false;
     const std::string* LocalName = nullptr; ///< as serialized ("div", "foreignObject")
@@ -40,7 +40,7 @@ struct TNodeData {
     int64_t ExternalId = -1;
     std::shared_ptr<TDocumentData> ContentDocument; ///< FRAME and IFRAME
 
-    bool IsElement() const { return Kind == TNodeKind::Element; }
+    bool IsElement() const { return Kind == TNodeValueKind::Element; }
     const TAttribute* FindAttribute(std::string_view Name) const;
     TAttribute* FindAttribute(std::string_view Name);
 };
@@ -66,7 +66,7 @@ struct TDocumentData : std::enable_shared_from_this<TDocumentData> {
     TUrlParts Base;
     uint64_t BaseVersion = ~uint64_t(0);
 
-    TNodeData* NewNode(TNodeKind Kind);
+    TNodeData* NewNode(TNodeValueKind Kind);
     TNodeData* NewElement(std::string_view LocalName, TNamespace Ns = TNamespace::Html);
     TNodeData* NewText(std::string Text);
     /// Interned names: each name string lives as long as the document.

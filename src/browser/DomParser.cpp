@@ -175,7 +175,7 @@ private:
         case MyHTML_TAG__COMMENT: {
             size_t len = 0;
             const char* text = myhtml_node_text(s, &len);
-            d = m_doc.NewNode(TNodeKind::Comment);
+            d = m_doc.NewNode(TNodeValueKind::Comment);
             d->Text.assign(text ? text : "", text ? len : 0);
             break;
         }
@@ -191,7 +191,7 @@ private:
     }
 
     TNodeData* NewElement(myhtml_tree_node_t* s) {
-        TNodeData* d = m_doc.NewNode(TNodeKind::Element);
+        TNodeData* d = m_doc.NewNode(TNodeValueKind::Element);
         const auto& names = NamesOf(s->tag_id);
         d->LocalName = names.first;
         d->TagName = names.second;
@@ -394,7 +394,7 @@ std::vector<TNodeData*> ParseFragment(TDocumentData& Doc, const TNodeData* Conte
         return {};
     // The fragment's nodes are built under a holder element so that the
     // walk can append to a parent, then taken out of it.
-    TNodeData* holder = Doc.NewNode(TNodeKind::Element);
+    TNodeData* holder = Doc.NewNode(TNodeValueKind::Element);
     holder->LocalName = holder->TagName = Doc.Intern("#fragment");
     static const std::string noExternalId;
     TConverter converter(Doc, tree.Get(), noExternalId);

@@ -200,11 +200,11 @@ void AppendEscaped(std::string& Out, const std::string& Text, bool Attribute) {
 } // namespace
 
 std::string TextContentOf(const TNodeData* Node) {
-    if (Node->Kind == TNodeKind::Text || Node->Kind == TNodeKind::Comment)
+    if (Node->Kind == TNodeValueKind::Text || Node->Kind == TNodeValueKind::Comment)
         return Node->Text;
     std::string out;
     for (const TNodeData* n = Node->FirstChild; n; n = NextInTree(const_cast<TNodeData*>(n), Node))
-        if (n->Kind == TNodeKind::Text)
+        if (n->Kind == TNodeValueKind::Text)
             out += n->Text;
     return out;
 }
@@ -217,7 +217,7 @@ std::string InnerTextOf(const TNodeData* Node) {
     Walk(
         Node, false,
         [&](const TNodeData* n) {
-            if (n->Kind == TNodeKind::Text) {
+            if (n->Kind == TNodeValueKind::Text) {
                 text.Text(n->Text, pre > 0);
                 return false;
             }
@@ -275,18 +275,18 @@ void SerializeNode(const TNodeData* Node, bool IncludeSelf, std::string& Out) {
         Node, IncludeSelf,
         [&](const TNodeData* n) {
             switch (n->Kind) {
-            case TNodeKind::Text:
+            case TNodeValueKind::Text:
                 if (IsRawTextParent(n->Parent))
                     Out += n->Text;
                 else
                     AppendEscaped(Out, n->Text, false);
                 return false;
-            case TNodeKind::Comment:
+            case TNodeValueKind::Comment:
                 Out += "<!--";
                 Out += n->Text;
                 Out += "-->";
                 return false;
-            case TNodeKind::Element:
+            case TNodeValueKind::Element:
                 Out += '<';
                 Out += *n->LocalName;
                 for (const TAttribute& a : n->Attributes) {
