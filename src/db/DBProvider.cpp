@@ -1,5 +1,9 @@
 #include "db/DBProvider.h"
 
+#include "support/LogFile.h"
+
+#include <QtGlobal>
+
 #include <map>
 #include <mutex>
 
@@ -22,6 +26,15 @@ std::shared_ptr<TDBDatabase> AcquireDatabase(const TDBConnectionInfo& Info) {
                                           : std::shared_ptr<TDBDatabase>(OpenPGDatabase(Info));
     open[Info.Key] = db;
     return db;
+}
+
+void ReportUnraisedError(const std::string& Message) noexcept {
+    qWarning("Linkvane: %s", Message.c_str());
+    try {
+        LogError(Message);
+    } catch (...) {
+        // The console line has to do.
+    }
 }
 
 std::string StripTrailingSemicolons(const std::string& SQL) {

@@ -78,6 +78,10 @@ std::shared_ptr<TDBDatabase> AcquireDatabase(const TDBConnectionInfo& Info);
 std::unique_ptr<TDBDatabase> OpenSQLiteDatabase(const TDBConnectionInfo& Info);
 std::unique_ptr<TDBDatabase> OpenPGDatabase(const TDBConnectionInfo& Info);
 
+/// Reports an error that a destructor cannot raise (writes that could not be
+/// committed): to the error log and to the console.
+void ReportUnraisedError(const std::string& Message) noexcept;
+
 /// SQL texts end at their last statement: trailing blanks and ";" go.
 std::string StripTrailingSemicolons(const std::string& SQL);
 

@@ -11,8 +11,6 @@
 
 #include "support/Exception.h"
 
-#include <QtGlobal>
-
 #include <libpq-fe.h>
 
 #include <charconv>
@@ -363,8 +361,9 @@ TPGDatabase::~TPGDatabase() {
     try {
         Commit();
     } catch (const std::exception& e) {
-        qWarning("Linkvane: the last writes to the PostgreSQL database could not be committed: %s",
-                 e.what());
+        ReportUnraisedError(
+            std::string("The last writes to the PostgreSQL database could not be committed: ") +
+            e.what());
     }
     for (PGconn* conn : m_idleReaders) {
         PQfinish(conn);

@@ -9,8 +9,6 @@
 
 #include "support/Exception.h"
 
-#include <QtGlobal>
-
 #include <sqlite3.h>
 
 #include <map>
@@ -272,8 +270,8 @@ TSQLiteDatabase::~TSQLiteDatabase() {
     try {
         Commit();
     } catch (const std::exception& e) {
-        qWarning("Linkvane: the last writes to '%s' could not be committed: %s", m_fileName.c_str(),
-                 e.what());
+        ReportUnraisedError("The last writes to '" + m_fileName +
+                            "' could not be committed: " + e.what());
     }
     for (auto& [sql, stmt] : m_statements) {
         sqlite3_finalize(stmt);

@@ -4,8 +4,6 @@
 #include "db/DBProvider.h"
 #include "support/Exception.h"
 
-#include <QtGlobal>
-
 namespace linkvane {
 
 namespace {
@@ -47,7 +45,7 @@ TDBQuery::~TDBQuery() {
     try {
         Close();
     } catch (const std::exception& e) {
-        qWarning("Linkvane: closing a query failed: %s", e.what());
+        ReportUnraisedError(std::string("Closing a query failed: ") + e.what());
     }
 }
 
