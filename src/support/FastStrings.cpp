@@ -2,6 +2,12 @@
 
 #include "support/Exception.h"
 
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace linkvane {
 namespace {
 
@@ -39,6 +45,42 @@ template <bool NoCase> inline bool Same(uint8_t x, uint8_t y) {
     }
 }
 
+/// Whether the bytes between the first and the last of a window equal the
+/// pattern's.
+template <bool NoCase>
+inline bool MiddleEqual(const uint8_t* window, const uint8_t* p, int32_t patLen) {
+    if constexpr (!NoCase) {
+        return patLen < 3 || std::memcmp(window + 1, p + 1, static_cast<size_t>(patLen - 2)) == 0;
+    } else {
+        for (int32_t k = 1; k < patLen - 1; ++k) {
+            if (Fold[window[k]] != Fold[p[k]]) {
+                return false;
+            }
+        }
+        return true;
+    }
+}
+
+#if defined(__SSE2__)
+/// Bytes of a block equal to c (with NoCase: to either case of a letter).
+template <bool NoCase> inline __m128i EqualBytes(__m128i block, __m128i upper, __m128i lower) {
+    if constexpr (NoCase) {
+        return _mm_or_si128(_mm_cmpeq_epi8(block, upper), _mm_cmpeq_epi8(block, lower));
+    } else {
+        (void)lower;
+        return _mm_cmpeq_epi8(block, upper);
+    }
+}
+
+inline __m128i Broadcast(uint8_t c) {
+    return _mm_set1_epi8(static_cast<char>(c));
+}
+
+inline uint8_t LowerOf(uint8_t folded) {
+    return folded >= 'A' && folded <= 'Z' ? static_cast<uint8_t>(folded + ('a' - 'A')) : folded;
+}
+#endif
+
 template <bool NoCase>
 int32_t Forward(const char* Text, const char* Pattern, int32_t TextLen, int32_t PatLen,
                 int32_t StartPos) {
@@ -54,12 +96,51 @@ int32_t Forward(const char* Text, const char* Pattern, int32_t TextLen, int32_t 
     const uint8_t* t = Bytes(Text);
     const uint8_t* p = Bytes(Pattern);
     const int32_t last = PatLen - 1;
+    // 0-based start of the first window to try and of the last one that fits.
+    int64_t start = StartPos - 1;
+    const int64_t lastStart = static_cast<int64_t>(TextLen) - PatLen;
 
-    // The table is indexed by the raw text byte (for NoCase both cases of a
-    // letter carry the folded byte's shift), so the loop needs one lookup per
-    // step. The entries of the pattern's last byte are 0, which lets the
-    // skip loop run without comparing; the real shift for that byte is kept
-    // in lastShift.
+#if defined(__SSE2__)
+    // Over long stretches, sixteen windows are tested at once: only a window
+    // whose first and last bytes fit can match, and the rest of the pattern
+    // is compared for those alone. This finds the same first match as the
+    // Horspool loop below, which does the remainder and short texts; a
+    // Horspool loop is bound by the latency of its two dependent loads per
+    // shift and so stays well below what the block test reaches.
+    {
+        const uint8_t firstFolded = NoCase ? Fold[p[0]] : p[0];
+        const uint8_t lastFolded = NoCase ? Fold[p[last]] : p[last];
+        const __m128i firstUpper = Broadcast(firstFolded);
+        const __m128i firstLower = Broadcast(NoCase ? LowerOf(firstFolded) : firstFolded);
+        const __m128i lastUpper = Broadcast(lastFolded);
+        const __m128i lastLower = Broadcast(NoCase ? LowerOf(lastFolded) : lastFolded);
+        while (start + 15 <= lastStart) {
+            const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + start));
+            const __m128i tails =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + start + last));
+            unsigned mask = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_and_si128(EqualBytes<NoCase>(heads, firstUpper, firstLower),
+                                                EqualBytes<NoCase>(tails, lastUpper, lastLower))));
+            while (mask != 0) {
+                const int bit = __builtin_ctz(mask);
+                if (MiddleEqual<NoCase>(t + start + bit, p, PatLen)) {
+                    return static_cast<int32_t>(start + bit + 1);
+                }
+                mask &= mask - 1;
+            }
+            start += 16;
+        }
+        if (start > lastStart) {
+            return 0;
+        }
+    }
+#endif
+
+    // Boyer-Moore-Horspool. The table is indexed by the raw text byte (for
+    // NoCase both cases of a letter carry the folded byte's shift), so each
+    // shift takes one lookup. The entries of the pattern's last byte are 0,
+    // which lets the skip loop run without comparing; the real shift for that
+    // byte is kept in lastShift.
     int32_t skip[256];
     for (int32_t& s : skip) {
         s = PatLen;
@@ -75,7 +156,7 @@ int32_t Forward(const char* Text, const char* Pattern, int32_t TextLen, int32_t 
     SetShift<NoCase>(skip, p[last], 0);
 
     // 0-based index of the text byte under the pattern's last byte.
-    int64_t end = static_cast<int64_t>(StartPos) - 1 + last;
+    int64_t end = start + last;
     const int64_t textEnd = TextLen;
     for (;;) {
         int32_t s;
