@@ -9,6 +9,9 @@
 #include <myhtml/myhtml.h>
 #include <myhtml/tree.h>
 
+#include <QByteArray>
+#include <QStringDecoder>
+
 #include <charconv>
 #include <cstring>
 #include <unordered_set>
@@ -426,6 +429,20 @@ TNode ParseHtmlDocument(std::string_view Bytes, const TDocumentOptions& Options)
     }
     doc->Charset = dom::EncodingName(choice.Encoding);
     Bytes.remove_prefix(choice.BomLength);
+    // MyHTML's Shift_JIS decoder keeps the first lead byte for every later
+    // character, and its GB18030 decoder gets four-byte sequences wrong;
+    // Qt's decoders are used for these two.
+    QByteArray decoded;
+    if (choice.Encoding == MyENCODING_SHIFT_JIS || choice.Encoding == MyENCODING_GB18030) {
+        QStringDecoder decoder(doc->Charset.c_str());
+        if (decoder.isValid()) {
+            decoded = QString(decoder.decode(QByteArrayView(Bytes.data(),
+                                                            static_cast<qsizetype>(Bytes.size()))))
+                          .toUtf8();
+            Bytes = std::string_view(decoded.constData(), static_cast<size_t>(decoded.size()));
+            choice.Encoding = MyENCODING_UTF_8;
+        }
+    }
 
     dom::TTree tree;
     if (tree.Ok() &&

@@ -11,6 +11,13 @@ std::string TRecordedRequest::Header(const std::string& Name) const {
 }
 
 TestHttpServer::TestHttpServer() {
+    // The server compresses whenever the client accepts it; hiding the
+    // client's Accept-Encoding is the only switch it has.
+    m_server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
+        if (!m_compression)
+            const_cast<httplib::Request&>(req).headers.erase("Accept-Encoding");
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
     m_server.set_logger([this](const httplib::Request& req, const httplib::Response&) {
         TRecordedRequest r;
         r.Method = req.method;

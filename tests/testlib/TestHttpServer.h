@@ -49,6 +49,11 @@ public:
     /// finishes loading.
     void NeverEnding(const std::string& Path, const std::string& FirstChunk);
 
+    /// Lets the server gzip text responses for clients that accept it (off
+    /// by default, so bodies arrive as the handlers wrote them and streamed
+    /// chunks are not held back by the compressor).
+    void SetCompression(bool On) { m_compression = On; }
+
     /// Binds to a free port on 127.0.0.1 and starts serving; returns when
     /// the server accepts connections.
     void Start();
@@ -70,6 +75,7 @@ private:
     std::thread m_thread;
     int m_port = 0;
     std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_compression{false};
     mutable std::mutex m_mutex;
     std::vector<TRecordedRequest> m_requests;
 };
