@@ -17,7 +17,7 @@ std::shared_ptr<TDBDatabase> AcquireDatabase(const TDBConnectionInfo& Info) {
         it = it->second.expired() ? open.erase(it) : std::next(it);
     }
     if (auto it = open.find(Info.Key); it != open.end()) {
-        if (auto db = it->second.lock()) {
+        if (auto db = it->second.lock(); db && db->StillValid()) {
             return db;
         }
     }

@@ -69,6 +69,9 @@ public:
     virtual int64_t Execute(const std::string& SQL) = 0;
     virtual void Commit() = 0;
     virtual bool InBatch() const = 0;
+    /// False once the connection no longer reaches what its connection
+    /// string names (an SQLite file deleted or replaced since it was opened).
+    virtual bool StillValid() const = 0;
 };
 
 /// The database a connection reaches, shared by every query of the process

@@ -241,6 +241,7 @@ public:
     int64_t Execute(const std::string& SQL) override;
     void Commit() override;
     bool InBatch() const override { return m_inBatch; }
+    bool StillValid() const override { return true; }
 
     void ReleaseReader(PGconn* conn);
     const TTableInfo& TableInfo(PGconn* conn, Oid table);

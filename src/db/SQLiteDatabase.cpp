@@ -10,6 +10,7 @@
 #include "support/Exception.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <map>
 
@@ -122,6 +123,7 @@ public:
     int64_t Execute(const std::string& SQL) override;
     void Commit() override;
     bool InBatch() const override { return !sqlite3_get_autocommit(m_writer); }
+    bool StillValid() const override;
 
     void ReleaseReader(sqlite3* conn);
 
@@ -134,6 +136,10 @@ private:
     [[noreturn]] void Fail(sqlite3* conn) const;
 
     std::string m_fileName;
+    // The file as opened: a connection kept across a deletion of the file
+    // would go on writing into the deleted one.
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
     sqlite3* m_writer = nullptr;
     std::map<std::string, sqlite3_stmt*> m_statements;
     std::vector<sqlite3*> m_idleReaders;
@@ -264,6 +270,18 @@ TSQLiteDatabase::TSQLiteDatabase(const TDBConnectionInfo& info) : m_fileName(inf
     }
     // A committed batch survives a power failure, not only a crash.
     sqlite3_exec(m_writer, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    // Room for the upper levels of a large table's indexes (32 MB at most).
+    sqlite3_exec(m_writer, "PRAGMA cache_size=-32768", nullptr, nullptr, nullptr);
+    struct stat st {};
+    if (stat(m_fileName.c_str(), &st) == 0) {
+        m_device = st.st_dev;
+        m_inode = st.st_ino;
+    }
+}
+
+bool TSQLiteDatabase::StillValid() const {
+    struct stat st {};
+    return stat(m_fileName.c_str(), &st) == 0 && st.st_dev == m_device && st.st_ino == m_inode;
 }
 
 TSQLiteDatabase::~TSQLiteDatabase() {

@@ -53,14 +53,10 @@ void TDBQuery::Open() {
     if (Active()) {
         return;
     }
-    const TDBConnectionInfo info = ResolveConnectionString(ConnectionString);
-    std::shared_ptr<TDBDatabase> db = AcquireDatabase(info);
+    const std::shared_ptr<TDBDatabase> db = Database();
     // The result is a snapshot: what was posted before must be in it.
     db->Commit();
-    std::unique_ptr<TDBCursor> cursor = db->OpenCursor(SQL);
-
-    m_db = std::move(db);
-    m_cursor = std::move(cursor);
+    m_cursor = db->OpenCursor(SQL);
     const std::vector<TDBColumn>& columns = m_cursor->Columns();
     m_fields.clear();
     m_writable.assign(columns.size(), false);
@@ -101,9 +97,18 @@ void TDBQuery::Close() {
     m_appended.clear();
     m_where = TWhere::End;
     m_count.reset();
-    // Released here; the database commits when it goes.
-    const std::shared_ptr<TDBDatabase> db = std::move(m_db);
-    db->Commit();
+    // The connection stays for the next Open.
+    m_db->Commit();
+}
+
+std::shared_ptr<TDBDatabase> TDBQuery::Database() {
+    const TDBConnectionInfo info = ResolveConnectionString(ConnectionString);
+    if (!m_db || m_dbKey != info.Key || !m_db->StillValid()) {
+        m_db.reset();
+        m_db = AcquireDatabase(info);
+        m_dbKey = info.Key;
+    }
+    return m_db;
 }
 
 void TDBQuery::CheckActive() const {
@@ -371,9 +376,7 @@ bool TDBQuery::InBatch() const {
 }
 
 int64_t TDBQuery::ExecSQL() {
-    const std::shared_ptr<TDBDatabase> db =
-        m_db ? m_db : AcquireDatabase(ResolveConnectionString(ConnectionString));
-    return db->Execute(SQL);
+    return Database()->Execute(SQL);
 }
 
 } // namespace linkvane

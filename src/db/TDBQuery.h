@@ -97,7 +97,9 @@ public:
     /// database's message.
     void Open();
     /// Drops a row being edited or appended and not posted, commits what is
-    /// posted and closes the result. Does nothing when closed.
+    /// posted and closes the result. Does nothing when closed. The connection
+    /// is kept for the next Open, until the query goes or its connection
+    /// string names another database.
     void Close();
     bool Active() const { return m_state != TDataSetState::dsInactive; }
     TDataSetState State() const { return m_state; }
@@ -148,6 +150,9 @@ private:
     friend class TDBField;
     enum class TWhere { Result, Appended, End };
 
+    /// The database of ConnectionString, kept from the last use when it is
+    /// still the same.
+    std::shared_ptr<TDBDatabase> Database();
     void CheckActive() const;
     void CheckBrowseMode();
     const std::vector<TDBValue>* CurrentRow() const;
@@ -162,6 +167,7 @@ private:
 
     // The database outlives the result read from it.
     std::shared_ptr<TDBDatabase> m_db;
+    std::string m_dbKey;
     std::unique_ptr<TDBCursor> m_cursor;
     std::vector<TDBField> m_fields;
     std::vector<bool> m_writable;

@@ -192,6 +192,37 @@ TEST(ConnectionString, QueriesOnOneSQLiteFileShareItsWriter) {
     EXPECT_EQ(in.FieldByName("P").AsInteger(), 2);
 }
 
+TEST(ConnectionString, ADeletedSQLiteFileIsNotWrittenThroughAKeptConnection) {
+    // A query keeps its connection between runs; when the user deletes the
+    // database in between, the next run must write into the new file.
+    TempDir dir;
+    const std::string file = dir.File("links.db");
+    const std::string schema = ExampleFile("links-sqlite.sql");
+    TDBQuery out;
+    out.ConnectionString = "Provider=SQLite;Data Source=" + file;
+    out.SQL = schema;
+    out.ExecSQL();
+    out.SQL = "SELECT * FROM Links";
+    out.Open();
+    TLinkTable::AppendLink(out, "https://first.example/", 1, 0);
+    out.Close();
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        std::filesystem::remove(file + suffix);
+    }
+    TDBQuery setup;
+    setup.ConnectionString = out.ConnectionString;
+    setup.SQL = schema;
+    setup.ExecSQL();
+    out.Open();
+    TLinkTable::AppendLink(out, "https://second.example/", 1, 0);
+    out.Close();
+    setup.SQL = "SELECT LinkURL FROM Links";
+    setup.Open();
+    EXPECT_EQ(setup.FieldByName("LinkURL").AsString(), "https://second.example/");
+    setup.Next();
+    EXPECT_TRUE(setup.Eof());
+}
+
 TEST(ConnectionString, BooleanLiteralsOfBothFormsWorkOnSQLite) {
     TLinkTable table(TDBProvider::SQLite);
     table.Exec("INSERT INTO Links (LinkURL, Processed) VALUES ('a', 0), ('b', 1), ('c', 0)");
