@@ -23,20 +23,6 @@ const uint8_t* Bytes(const char* s) {
     return reinterpret_cast<const uint8_t*>(s);
 }
 
-/// Sets the shift of every text byte that equals (or, with NoCase, folds to)
-/// the pattern byte c.
-template <bool NoCase> inline void SetShift(int32_t (&skip)[256], uint8_t c, int32_t shift) {
-    if constexpr (NoCase) {
-        const uint8_t f = Fold[c];
-        skip[f] = shift;
-        if (f >= 'A' && f <= 'Z') {
-            skip[f + ('a' - 'A')] = shift;
-        }
-    } else {
-        skip[c] = shift;
-    }
-}
-
 template <bool NoCase> inline bool Same(uint8_t x, uint8_t y) {
     if constexpr (NoCase) {
         return Fold[x] == Fold[y];
@@ -136,24 +122,24 @@ int32_t Forward(const char* Text, const char* Pattern, int32_t TextLen, int32_t 
     }
 #endif
 
-    // Boyer-Moore-Horspool. The table is indexed by the raw text byte (for
-    // NoCase both cases of a letter carry the folded byte's shift), so each
-    // shift takes one lookup. The entries of the pattern's last byte are 0,
-    // which lets the skip loop run without comparing; the real shift for that
-    // byte is kept in lastShift.
+    // Boyer-Moore-Horspool. For NoCase the table is re-indexed by the raw
+    // text byte (both cases of a letter carry the folded byte's shift), so
+    // each shift takes one lookup. The entries of the pattern's last byte
+    // become 0, which lets the skip loop run without comparing; the real
+    // shift for that byte is kept in lastShift.
     int32_t skip[256];
-    for (int32_t& s : skip) {
-        s = PatLen;
-    }
-    int32_t lastShift = PatLen;
+    MakeSkipTable(Pattern, PatLen, NoCase, skip);
     const uint8_t lastFolded = NoCase ? Fold[p[last]] : p[last];
-    for (int32_t k = 0; k < last; ++k) {
-        SetShift<NoCase>(skip, p[k], last - k);
-        if ((NoCase ? Fold[p[k]] : p[k]) == lastFolded) {
-            lastShift = last - k;
+    const int32_t lastShift = skip[lastFolded];
+    if constexpr (NoCase) {
+        for (int b = 'a'; b <= 'z'; ++b) {
+            skip[b] = skip[Fold[b]];
         }
     }
-    SetShift<NoCase>(skip, p[last], 0);
+    skip[lastFolded] = 0;
+    if (NoCase && lastFolded >= 'A' && lastFolded <= 'Z') {
+        skip[lastFolded + ('a' - 'A')] = 0;
+    }
 
     // 0-based index of the text byte under the pattern's last byte.
     int64_t end = start + last;
