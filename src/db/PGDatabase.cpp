@@ -538,6 +538,12 @@ int64_t TPGDatabase::Update(const TDBWrite& Write) {
 
 int64_t TPGDatabase::Execute(const std::string& SQL) {
     Commit();
+    // The statements may change tables: what was learnt of them goes.
+    m_tables.clear();
+    if (!m_prepared.empty()) {
+        PQclear(PQexec(m_writer, "DEALLOCATE ALL"));
+        m_prepared.clear();
+    }
     const TResult r = Exec(m_writer, SQL);
     return std::atoll(PQcmdTuples(r.get()));
 }

@@ -117,6 +117,27 @@ TEST_P(DBQueryTest, DateTimeInATextColumnIsWrittenAsLocalText) {
     EXPECT_EQ(in->FieldByName("Stamp").AsString(), "2026/12/31 23:59:58");
 }
 
+TEST_P(DBQueryTest, ATableMadeAgainIsWrittenAsItIsNow) {
+    auto out = table.Query("SELECT * FROM Links");
+    out->Open();
+    TLinkTable::AppendLink(*out, "https://a.example/", 1, 0, "text");
+    out->Close();
+    // The same name and fields, another type for LinkText: the same append
+    // must not run as it was prepared for the old table.
+    std::string script = ExampleFile(GetParam() == TDBProvider::SQLite ? "links-sqlite.sql"
+                                                                       : "links-postgresql.sql");
+    const std::string text = "LinkText    TEXT,";
+    ASSERT_NE(script.find(text), std::string::npos);
+    script.replace(script.find(text), text.size(), "LinkText    INTEGER,");
+    table.Exec("DROP TABLE Links");
+    table.Exec(script);
+    out->Open();
+    TLinkTable::AppendLink(*out, "https://b.example/", 1, 0, "5");
+    EXPECT_EQ(out->FieldByName("LinkText").Value(), TDBValue::Integer(5));
+    out->Close();
+    EXPECT_EQ(table.Count("LinkText=5"), 1);
+}
+
 TEST_P(DBQueryTest, EditWritesTheRowWithTheSameID) {
     auto out = table.Query("SELECT * FROM Links");
     out->Open();
