@@ -1,0 +1,150 @@
+// linkvane-cli query [--engine NAME] [--base-url URL] PAGE NODEPATH: loads a
+// page and prints what the link extraction reads from each element that the
+// path selects.
+#include "cli/Cli.h"
+
+#include "browser/PageWaitSettings.h"
+#include "browser/TStaticWebBrowser.h"
+#include "browser/WebTools.h"
+#include "query/ExpressParse.h"
+#include "query/LinkElement.h"
+#include "query/uCoreDataExtractor.h"
+#include "support/Exception.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+
+namespace linkvane::cli {
+namespace {
+
+constexpr const char* Usage = "query [--engine NAME] [--base-url URL] PAGE NODEPATH";
+
+/// Backslash, TAB, CR and LF written as \\, \t, \r and \n, so that every
+/// element is one line with three fields.
+void AppendEscaped(std::string& Out, const std::string& Text) {
+    for (char c : Text) {
+        switch (c) {
+        case '\\':
+            Out += "\\\\";
+            break;
+        case '\t':
+            Out += "\\t";
+            break;
+        case '\r':
+            Out += "\\r";
+            break;
+        case '\n':
+            Out += "\\n";
+            break;
+        default:
+            Out += c;
+        }
+    }
+}
+
+int UsageError(std::ostream& err, const std::string& message) {
+    if (!message.empty())
+        err << "linkvane-cli query: " << message << "\n";
+    err << "usage: linkvane-cli " << Usage << "\n";
+    return 2;
+}
+
+int RunQuery(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string engine = "static";
+    std::string baseUrl;
+    bool hasBaseUrl = false;
+    std::vector<std::string> positional;
+    bool optionsDone = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (optionsDone || a.size() < 2 || a[0] != '-') {
+            positional.push_back(a);
+        } else if (a == "--") {
+            optionsDone = true;
+        } else if ((a == "--engine" || a == "--base-url") && i + 1 < args.size()) {
+            (a == "--engine" ? engine : baseUrl) = args[++i];
+            hasBaseUrl = hasBaseUrl || a == "--base-url";
+        } else if (a.rfind("--engine=", 0) == 0) {
+            engine = a.substr(9);
+        } else if (a.rfind("--base-url=", 0) == 0) {
+            baseUrl = a.substr(11);
+            hasBaseUrl = true;
+        } else {
+            return UsageError(err, "unknown option '" + a + "'");
+        }
+    }
+    if (positional.size() != 2)
+        return UsageError(err, "");
+    const std::string& page = positional[0];
+    const std::string& nodePath = positional[1];
+
+    try {
+        TNodePath parsed;
+        ParseNodePath(parsed, nodePath);
+    } catch (const Exception& e) {
+        err << e.what() << "\n";
+        return 1;
+    }
+
+    std::unique_ptr<TWebBrowser> browser;
+    try {
+        browser = CreateWebBrowser(QString::fromStdString(engine));
+    } catch (const Exception& e) {
+        return UsageError(err, e.what());
+    }
+
+    // The page is read once it is complete; no extra polls are needed here.
+    SetPageWaitSettings(0, 0, 30);
+    const QString pageText = QString::fromStdString(page);
+    const QFileInfo file(pageText);
+    const bool isFile = file.exists() && file.isFile();
+    if (hasBaseUrl) {
+        auto* staticBrowser = dynamic_cast<TStaticWebBrowser*>(browser.get());
+        if (!staticBrowser)
+            return UsageError(err, "--base-url needs the static engine");
+        if (!isFile)
+            return UsageError(err, "--base-url needs a local file as PAGE");
+        QFile f(file.absoluteFilePath());
+        if (!f.open(QIODevice::ReadOnly)) {
+            err << "Cannot read " << page << ": " << f.errorString().toStdString() << "\n";
+            return 1;
+        }
+        staticBrowser->LoadHtml(f.readAll(), QString::fromStdString(baseUrl));
+    } else if (isFile) {
+        browser->Navigate(QUrl::fromLocalFile(file.absoluteFilePath()).toString());
+    } else {
+        browser->Navigate(pageText);
+    }
+    WaitPageReady(*browser);
+
+    try {
+        TCoreDataExtractor extractor;
+        extractor.SetMainWB(browser.get());
+        std::vector<int32_t> positions;
+        const TNode collection = extractor.GetNodeCollection(nodePath, positions);
+        std::string lines;
+        std::string url;
+        std::string text;
+        for (int32_t position : positions) {
+            ReadLinkElement(collection.Item(position), url, text);
+            lines += std::to_string(position);
+            lines += '\t';
+            AppendEscaped(lines, url);
+            lines += '\t';
+            AppendEscaped(lines, text);
+            lines += '\n';
+        }
+        out << lines;
+    } catch (const std::exception& e) {
+        err << e.what() << "\n";
+        return 1;
+    }
+    out.flush();
+    return out.good() ? 0 : 1;
+}
+
+const TCliRegistrar registrar({"query", Usage, RunQuery});
+
+} // namespace
+} // namespace linkvane::cli

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace linkvane {
+
+/// Text without the characters at or below the space (blanks, tabs, line
+/// breaks, other control characters) at both ends.
+std::string TrimText(std::string_view Text);
+
+/// Text with the ASCII letters in upper case; other bytes (UTF-8 included)
+/// stay as they are.
+std::string UpperAscii(std::string_view Text);
+
+} // namespace linkvane
