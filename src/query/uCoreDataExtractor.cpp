@@ -69,7 +69,8 @@ std::string ExpandLineBreaks(const std::string& Pattern) {
     std::string out;
     out.reserve(Pattern.size());
     for (size_t i = 0; i < Pattern.size();) {
-        if (i + 4 <= Pattern.size() && UpperAscii(std::string_view(Pattern).substr(i, 4)) == "$D$A") {
+        if (i + 4 <= Pattern.size() &&
+            UpperAscii(std::string_view(Pattern).substr(i, 4)) == "$D$A") {
             out += "\r\n";
             i += 4;
         } else {
@@ -356,8 +357,8 @@ TNode TCoreDataExtractor::TagStep(const TNode& Current, const TNodePathStep& Ste
     try {
         return FindNthMatch(Current, Step.Name, Step.Index, Step.Condition);
     } catch (const std::exception& e) {
-        LogGuarded(std::string(e.what()) + "in GetPathNodeVariant,Has SelectCondition, TagName is " +
-                   Step.Name);
+        LogGuarded(std::string(e.what()) +
+                   "in GetPathNodeVariant,Has SelectCondition, TagName is " + Step.Name);
         return {};
     }
 }
@@ -486,8 +487,8 @@ TNode TCoreDataExtractor::BuildPatternStrings(const TNode& Current, const std::s
     int32_t last = 0;
     if (MatchStarPattern(source, pattern, TextLength(source), 1, false, first, last)) {
         TNode item = m_currentDocument.createElement("<DIV></DIV>");
-        item.SetInnerHTML(source.substr(static_cast<size_t>(first - 1),
-                                        static_cast<size_t>(last - first + 1)));
+        item.SetInnerHTML(
+            source.substr(static_cast<size_t>(first - 1), static_cast<size_t>(last - first + 1)));
         container.InsertBefore(item);
         result = item;
     }
