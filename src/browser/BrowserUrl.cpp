@@ -37,7 +37,29 @@ bool IsSpecial(std::string_view Scheme) {
 }
 
 /// Leading and trailing C0 controls and blanks go, tabs and line breaks
-/// anywhere go.
+/// anywhere go. Answers a view of Text itself when nothing goes, else of Storage.
+std::string_view CleanView(std::string_view Text, std::string& Storage) {
+    size_t b = 0, e = Text.size();
+    while (b < e && static_cast<unsigned char>(Text[b]) <= 0x20)
+        ++b;
+    while (e > b && static_cast<unsigned char>(Text[e - 1]) <= 0x20)
+        --e;
+    std::string_view inner = Text.substr(b, e - b);
+    bool clean = true;
+    for (char c : inner)
+        if (c == '\t' || c == '\n' || c == '\r') {
+            clean = false;
+            break;
+        }
+    if (clean)
+        return inner;
+    Storage.clear();
+    for (char c : inner)
+        if (c != '\t' && c != '\n' && c != '\r')
+            Storage += c;
+    return Storage;
+}
+
 std::string Clean(std::string_view Text) {
     size_t b = 0, e = Text.size();
     while (b < e && static_cast<unsigned char>(Text[b]) <= 0x20)
@@ -68,7 +90,7 @@ size_t SchemeLength(std::string_view Text) {
 
 enum class TSet { Fragment, Query, SpecialQuery, Path, UserInfo };
 
-bool NeedsEscape(unsigned char c, TSet Set) {
+constexpr bool NeedsEscape(unsigned char c, TSet Set) {
     if (c < 0x20 || c >= 0x7F)
         return true;
     switch (c) {
@@ -103,19 +125,33 @@ bool NeedsEscape(unsigned char c, TSet Set) {
     }
 }
 
+/// For each set, which bytes need escaping.
+struct TEscapeTable {
+    bool Escape[5][256];
+    constexpr TEscapeTable() : Escape() {
+        for (int set = 0; set < 5; ++set)
+            for (int c = 0; c < 256; ++c)
+                Escape[set][c] = NeedsEscape(static_cast<unsigned char>(c), static_cast<TSet>(set));
+    }
+};
+
 /// Escapes what the set asks for; "%" and existing escapes are kept as written.
 void AppendEncoded(std::string& Out, std::string_view Text, TSet Set) {
+    static constexpr TEscapeTable table;
     static const char hex[] = "0123456789ABCDEF";
-    for (char ch : Text) {
-        auto c = static_cast<unsigned char>(ch);
-        if (NeedsEscape(c, Set)) {
-            Out += '%';
-            Out += hex[c >> 4];
-            Out += hex[c & 15];
-        } else {
-            Out += ch;
-        }
+    const bool* escape = table.Escape[static_cast<int>(Set)];
+    size_t start = 0;
+    for (size_t i = 0; i < Text.size(); ++i) {
+        auto c = static_cast<unsigned char>(Text[i]);
+        if (!escape[c])
+            continue;
+        Out.append(Text.data() + start, i - start);
+        Out += '%';
+        Out += hex[c >> 4];
+        Out += hex[c & 15];
+        start = i + 1;
     }
+    Out.append(Text.data() + start, Text.size() - start);
 }
 
 bool IsSingleDot(std::string_view s) {
@@ -294,6 +330,40 @@ std::string SlashesFixed(std::string_view Text) {
     return out;
 }
 
+void AppendOrigin(std::string& Out, const TUrlParts& Base) {
+    Out += Base.Scheme;
+    Out += ':';
+    if (Base.HasAuthority) {
+        Out += "//";
+        if (!Base.UserInfo.empty()) {
+            Out += Base.UserInfo;
+            Out += '@';
+        }
+        Out += Base.Host;
+        if (!Base.Port.empty()) {
+            Out += ':';
+            Out += Base.Port;
+        }
+    }
+}
+
+bool MayHaveDotSegment(std::string_view Path) {
+    return Path.find("/.") != std::string_view::npos || Path.find("%2") != std::string_view::npos;
+}
+
+/// Appends Dir (written as is) and Path (escaped) and removes dot segments.
+void AppendPath(std::string& Out, std::string_view Dir, std::string_view Path) {
+    const size_t start = Out.size();
+    Out += Dir;
+    AppendEncoded(Out, Path, TSet::Path);
+    std::string_view appended(Out.data() + start, Out.size() - start);
+    if (!appended.empty() && appended.front() == '/' && MayHaveDotSegment(appended)) {
+        std::string fixed = RemoveDotSegments(appended);
+        Out.resize(start);
+        Out += fixed;
+    }
+}
+
 } // namespace
 
 std::string TUrlParts::Serialize() const {
@@ -372,72 +442,81 @@ bool ParseAbsoluteURL(std::string_view Text, TUrlParts& Parts) {
 }
 
 std::string ResolveURL(const TUrlParts* Base, std::string_view Reference) {
-    std::string ref = Clean(Reference);
+    std::string storage;
+    std::string_view ref = CleanView(Reference, storage);
     size_t schemeLen = SchemeLength(ref);
     if (schemeLen > 0) {
         std::string scheme;
         for (size_t i = 0; i < schemeLen; ++i)
             scheme += Lower(ref[i]);
-        std::string_view rest = std::string_view(ref).substr(schemeLen + 1);
+        std::string_view rest = ref.substr(schemeLen + 1);
         // "http:page.html" on an http page is relative.
         bool relative = Base && !Base->Opaque && IsSpecial(scheme) && scheme == Base->Scheme &&
                         (rest.empty() || (rest.front() != '/' && rest.front() != '\\'));
         if (!relative) {
             TUrlParts parts;
-            return ParseAbsoluteURL(ref, parts) ? parts.Serialize() : ref;
+            return ParseAbsoluteURL(ref, parts) ? parts.Serialize() : std::string(ref);
         }
-        ref.erase(0, schemeLen + 1);
+        ref = rest;
     }
     if (!Base || Base->Scheme.empty())
-        return ref;
-    TUrlParts parts = *Base;
+        return std::string(ref);
     if (Base->Opaque) {
         if (ref.empty() || ref[0] != '#')
-            return ref;
+            return std::string(ref);
+        TUrlParts parts = *Base;
         parts.HasFragment = true;
         parts.Fragment.clear();
-        AppendEncoded(parts.Fragment, std::string_view(ref).substr(1), TSet::Fragment);
+        AppendEncoded(parts.Fragment, ref.substr(1), TSet::Fragment);
         return parts.Serialize();
     }
     const bool special = IsSpecial(Base->Scheme);
-    if (special)
-        ref = SlashesFixed(ref);
-    std::string_view r = ref;
-    if (r.substr(0, 2) == "//") {
-        return ParseAuthorityAndTail(r.substr(2), parts) ? parts.Serialize() : ref;
+    std::string fixed;
+    if (special && ref.find('\\') != std::string_view::npos) {
+        fixed = SlashesFixed(ref);
+        ref = fixed;
+    }
+    if (ref.substr(0, 2) == "//") {
+        TUrlParts parts = *Base;
+        return ParseAuthorityAndTail(ref.substr(2), parts) ? parts.Serialize() : std::string(ref);
     }
     std::string_view path;
     std::optional<std::string_view> query, fragment;
-    SplitTail(r, path, query, fragment);
-    if (r.empty()) {
-        parts.HasFragment = false;
-        parts.Fragment.clear();
-        return parts.Serialize();
-    }
+    SplitTail(ref, path, query, fragment);
+    std::string out;
+    out.reserve(Base->Scheme.size() + Base->Host.size() + Base->Path.size() + ref.size() + 16);
+    AppendOrigin(out, *Base);
     if (path.empty()) {
-        // Only a query and/or a fragment: the base path stays.
+        // Only a query and/or a fragment (or nothing): the base path stays.
+        out += Base->Path;
         if (query) {
-            parts.HasQuery = true;
-            parts.Query.clear();
-            AppendEncoded(parts.Query, *query, special ? TSet::SpecialQuery : TSet::Query);
+            out += '?';
+            AppendEncoded(out, *query, special ? TSet::SpecialQuery : TSet::Query);
+        } else if (Base->HasQuery) {
+            out += '?';
+            out += Base->Query;
         }
-        parts.HasFragment = fragment.has_value();
-        parts.Fragment.clear();
-        if (fragment)
-            AppendEncoded(parts.Fragment, *fragment, TSet::Fragment);
-        return parts.Serialize();
-    }
-    std::string merged;
-    if (path.front() == '/') {
-        merged = std::string(path);
     } else {
-        const std::string& basePath = Base->Path;
-        size_t slash = basePath.rfind('/');
-        merged = slash == std::string::npos ? std::string("/") : basePath.substr(0, slash + 1);
-        merged += path;
+        if (path.front() == '/') {
+            AppendPath(out, {}, path);
+        } else {
+            const std::string& basePath = Base->Path;
+            const size_t slash = basePath.rfind('/');
+            AppendPath(out,
+                       slash == std::string::npos ? std::string_view("/")
+                                                  : std::string_view(basePath).substr(0, slash + 1),
+                       path);
+        }
+        if (query) {
+            out += '?';
+            AppendEncoded(out, *query, special ? TSet::SpecialQuery : TSet::Query);
+        }
     }
-    SetTail(parts, merged, query, fragment);
-    return parts.Serialize();
+    if (fragment) {
+        out += '#';
+        AppendEncoded(out, *fragment, TSet::Fragment);
+    }
+    return out;
 }
 
 std::string ResolveURL(std::string_view Base, std::string_view Reference) {

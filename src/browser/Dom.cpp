@@ -565,7 +565,8 @@ std::string TNode::NodeName() const {
 
 std::string TNode::NodeValue() const {
     TNodeData* n = RequireTreeNode("NodeValue");
-    return (n->Kind == TNodeValueKind::Text || n->Kind == TNodeValueKind::Comment) ? n->Text : std::string();
+    return (n->Kind == TNodeValueKind::Text || n->Kind == TNodeValueKind::Comment) ? n->Text
+                                                                                   : std::string();
 }
 
 TNode TNode::ParentNode() const {
@@ -739,7 +740,8 @@ void TNode::Click() const {
 }
 
 TNode TNode::InsertBefore(const TNode& NewChild, const TNode& RefChild) const {
-    Require(m_kind == TNodeValueKind::Element || m_kind == TNodeValueKind::Document, "InsertBefore");
+    Require(m_kind == TNodeValueKind::Element || m_kind == TNodeValueKind::Document,
+            "InsertBefore");
     TNodeData* child = NewChild.m_node;
     if (!child || child->Kind == TNodeValueKind::Document || NewChild.m_doc != m_doc)
         throw Exception("Invalid argument to InsertBefore");

@@ -24,6 +24,7 @@ struct TNodeData {
     TNodeValueKind Kind = TNodeValueKind::Element; ///< Element, Text, Comment or Document
     TNamespace Namespace = TNamespace::Html;
     bool TemplateContentSkipped = false;
+    mutable uint8_t RenderClass = 0xFF;     ///< how the tag renders as text; computed on first use
     const std::string* LocalName = nullptr; ///< as serialized ("div", "foreignObject")
     const std::string* TagName = nullptr;   ///< upper case, or "#text" etc.
     TNodeData* Parent = nullptr;

@@ -134,13 +134,26 @@ public:
 
     /// Converts the children of Source (not Source itself) and appends them
     /// to Target. The walk is a loop, whatever the depth.
-    void ConvertChildren(myhtml_tree_node_t* Source, TNodeData* Target) {
+    void ConvertChildren(myhtml_tree_node_t* Source, TNodeData* Target,
+                         std::vector<TNodeData*>* All = nullptr) {
+        // With All, the elements are listed in document order on the way,
+        // with their SourceIndex and SubtreeEnd, so the document needs no
+        // second walk for its All collection.
+        auto leave = [All](TNodeData* n) {
+            if (All && n && n->IsElement())
+                n->SubtreeEnd = static_cast<int32_t>(All->size());
+        };
         myhtml_tree_node_t* s = Source->child;
         TNodeData* parent = Target;
         while (s) {
             TNodeData* d = Convert(s);
-            if (d)
+            if (d) {
                 AppendChild(parent, d);
+                if (All && d->IsElement()) {
+                    d->SourceIndex = static_cast<int32_t>(All->size());
+                    All->push_back(d);
+                }
+            }
             if (d && d->IsElement() && s->child) {
                 if (s->tag_id != MyHTML_TAG_TEMPLATE) {
                     parent = d;
@@ -149,6 +162,7 @@ public:
                 }
                 d->TemplateContentSkipped = true;
             }
+            leave(d);
             // Up until a node with a next sibling; our parent follows along.
             for (;;) {
                 if (s->next) {
@@ -160,6 +174,7 @@ public:
                     s = nullptr;
                     break;
                 }
+                leave(parent);
                 parent = parent->Parent;
             }
         }
@@ -449,7 +464,8 @@ TNode ParseHtmlDocument(std::string_view Bytes, const TDocumentOptions& Options)
         myhtml_parse(tree.Get(), choice.Encoding, Bytes.data(), Bytes.size()) == MyHTML_STATUS_OK) {
         if (myhtml_tree_node_t* root = myhtml_tree_get_document(tree.Get())) {
             dom::TConverter converter(*doc, tree.Get(), Options.ExternalIdAttribute);
-            converter.ConvertChildren(root, doc->Root);
+            converter.ConvertChildren(root, doc->Root, &doc->All);
+            doc->AllVersion = doc->Version;
         }
     }
     if (!doc->Root->FirstChild) {
@@ -458,6 +474,7 @@ TNode ParseHtmlDocument(std::string_view Bytes, const TDocumentOptions& Options)
         dom::AppendChild(doc->Root, html);
         dom::AppendChild(html, doc->NewElement("head"));
         dom::AppendChild(html, doc->NewElement("body"));
+        doc->Changed();
     }
     return TNode::FromData(doc, doc->Root);
 }

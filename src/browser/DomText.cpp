@@ -81,12 +81,14 @@ TRender RenderOf(const TNodeData* n) {
         {"OPTION", TRender::Block},     {"OPTGROUP", TRender::Block},
         {"FRAMESET", TRender::Block},   {"FRAME", TRender::Block},
     };
-    if (n->Namespace != TNamespace::Html)
-        return TRender::Inline;
-    if (n->FindAttribute("hidden"))
+    if (n->RenderClass == 0xFF) {
+        auto it = table.find(*n->TagName);
+        n->RenderClass = static_cast<uint8_t>(
+            n->Namespace != TNamespace::Html || it == table.end() ? TRender::Inline : it->second);
+    }
+    if (!n->Attributes.empty() && n->FindAttribute("hidden"))
         return TRender::Hidden;
-    auto it = table.find(*n->TagName);
-    return it == table.end() ? TRender::Inline : it->second;
+    return static_cast<TRender>(n->RenderClass);
 }
 
 bool IsCollapsible(char c) {
