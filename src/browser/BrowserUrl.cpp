@@ -278,7 +278,13 @@ bool ParseAuthorityAndTail(std::string_view Text, TUrlParts& Parts) {
     Parts.UserInfo.clear();
     size_t at = authority.rfind('@');
     if (at != std::string_view::npos) {
-        AppendEncoded(Parts.UserInfo, authority.substr(0, at), TSet::UserInfo);
+        const std::string_view info = authority.substr(0, at);
+        const size_t colon = info.find(':');
+        AppendEncoded(Parts.UserInfo, info.substr(0, colon), TSet::UserInfo);
+        if (colon != std::string_view::npos) {
+            Parts.UserInfo += ':';
+            AppendEncoded(Parts.UserInfo, info.substr(colon + 1), TSet::UserInfo);
+        }
         authority = authority.substr(at + 1);
     }
     std::string_view host = authority, port;
