@@ -1,6 +1,7 @@
 #include "support/IniFile.h"
 
 #include "support/Exception.h"
+#include "support/FastStringUtils.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -72,18 +73,6 @@ std::optional<std::string> KeyName(const std::string& line) {
         return std::nullopt;
     }
     return Trim(line.substr(0, eq));
-}
-
-/// Cuts a UTF-8 text to at most n bytes without splitting a character.
-std::string CutUtf8(const std::string& s, size_t n) {
-    if (s.size() <= n) {
-        return s;
-    }
-    size_t end = n;
-    while (end > 0 && (static_cast<unsigned char>(s[end]) & 0xC0) == 0x80) {
-        --end;
-    }
-    return s.substr(0, end);
 }
 
 std::string UnableToWrite(const std::string& fileName) {
@@ -179,7 +168,7 @@ std::string TIniFile::ParseValueText(const std::string& raw) {
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
         v = v.substr(1, v.size() - 2);
     }
-    return CutUtf8(v, MaxValueLength);
+    return Utf8Prefix(v, MaxValueLength);
 }
 
 std::optional<std::string> TIniFile::ReadValue(const std::string& section,
