@@ -440,16 +440,14 @@ TNode TStaticWebBrowser::DocumentFromResponse(TLoad* Load) {
                                  options);
     }
     if (mime == "text/plain") {
-        // Shown as a browser shows plain text: one PRE with the text.
-        TNode doc =
-            ParseHtmlDocument("<html><head></head><body><pre></pre></body></html>", options);
-        TNode textDoc = ParseHtmlDocument(
-            std::string_view(Load->Body.constData(), static_cast<size_t>(Load->Body.size())),
-            options);
-        TNode pre = doc.Body().FirstChild();
-        pre.SetInnerHTML(
-            QString::fromStdString(textDoc.Body().InnerText()).toHtmlEscaped().toStdString());
-        return doc;
+        // Shown as browsers show plain text: everything after a PLAINTEXT
+        // start tag is text, in the charset the bytes themselves call for.
+        const std::string_view bytes(Load->Body.constData(),
+                                     static_cast<size_t>(Load->Body.size()));
+        options.HttpCharset = DetectHtmlCharset(bytes, options.HttpCharset);
+        std::string wrapped = "<plaintext>";
+        wrapped.append(bytes);
+        return ParseHtmlDocument(wrapped, options);
     }
     if (mime.startsWith("image/")) {
         return ParseHtmlDocument("<html><head></head><body><img src=\"" +

@@ -338,5 +338,13 @@ TEST_F(StaticBrowserTest, EmptyErrorPageGetsAGeneratedBody) {
     EXPECT_EQ(BodyText().substr(0, 3), "500");
 }
 
+TEST_F(StaticBrowserTest, PlainTextIsShownAsText) {
+    Server.Page("/t", "a <b>not bold</b>\n  b", "text/plain; charset=utf-8");
+    Server.Start();
+    Load("/t");
+    EXPECT_EQ(BodyText(), "a <b>not bold</b>\n  b");
+    EXPECT_EQ(Browser.Document().Tags("B").Length(), 0);
+}
+
 } // namespace
 } // namespace linkvane
