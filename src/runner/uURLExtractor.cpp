@@ -1,8 +1,10 @@
 #include "runner/uURLExtractor.h"
 
 #include "browser/PageWaitSettings.h"
+#include "query/uCoreDataExtractor.h"
 #include "support/Exception.h"
 #include "support/IniFile.h"
+#include "support/Mask.h"
 #include "support/PathTools.h"
 #include "support/ShowMsg.h"
 #include "task/TaskFile.h"
@@ -11,6 +13,12 @@
 #include <system_error>
 
 namespace linkvane {
+
+TURLExtractor::TURLExtractor()
+    : m_Engine(std::make_unique<TCoreDataExtractor>()),
+      m_LinkURLMask(std::make_unique<TMask>("*")) {}
+
+TURLExtractor::~TURLExtractor() = default;
 
 bool TURLExtractor::LoadParam(const std::string& FileName) {
     std::error_code ec;
@@ -25,7 +33,11 @@ bool TURLExtractor::LoadParam(const std::string& FileName) {
     TTaskParams params;
     ReadTaskKeys(ini, params);
     m_params = params;
+    RefreshDerivedParams();
+    return true;
+}
 
+void TURLExtractor::RefreshDerivedParams() {
     UpdateOutputFileName();
     m_URLFileName = ChangeFileExt(m_OutputFileName, "_URL.txt");
     ApplySpeedOptions();
@@ -39,7 +51,6 @@ bool TURLExtractor::LoadParam(const std::string& FileName) {
         AssignQuery(m_OutputQuery, m_params.OutputParam.DBConnectionFileName,
                     m_params.OutputParam.TableSQL);
     }
-    return true;
 }
 
 void TURLExtractor::AssignQuery(TDBQuery& Query, const std::string& ConnectionFile,
