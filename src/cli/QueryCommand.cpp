@@ -3,16 +3,16 @@
 // path selects.
 #include "cli/Cli.h"
 
-#include "browser/PageWaitSettings.h"
 #include "browser/TStaticWebBrowser.h"
-#include "browser/WebTools.h"
 #include "query/ExpressParse.h"
 #include "query/LinkElement.h"
 #include "query/uCoreDataExtractor.h"
 #include "support/Exception.h"
 
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 #include <QUrl>
 
 namespace linkvane::cli {
@@ -41,6 +41,34 @@ void AppendEscaped(std::string& Out, const std::string& Text) {
             Out += c;
         }
     }
+}
+
+/// Seconds after which loading is stopped and the page read as it stands.
+constexpr int PageTimeoutSeconds = 30;
+
+/// Runs the event loop until the browser reports its page complete (at most
+/// PageTimeoutSeconds, then loading is stopped). Unlike the polling page
+/// wait of a run, this returns the moment the page is there.
+void WaitForPage(TWebBrowser& Browser) {
+    if (!Browser.Busy() && Browser.ReadyState() == TWebBrowser::ReadyStateComplete)
+        return;
+    QEventLoop loop;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    QObject::connect(&Browser, &TWebBrowser::DocumentComplete, &loop, &QEventLoop::quit);
+    QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timeout.start(PageTimeoutSeconds * 1000);
+    loop.exec();
+    if (Browser.Busy())
+        Browser.Stop();
+}
+
+/// Freeing a large page takes about as long as querying it, and the process
+/// ends right after the command: the last page is left for the system to
+/// reclaim (one page at most, the previous one is freed when it is replaced).
+void KeepUntilExit(const TNode& Document) {
+    static TNode* kept = new TNode;
+    *kept = Document;
 }
 
 int UsageError(std::ostream& err, const std::string& message) {
@@ -94,8 +122,6 @@ int RunQuery(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return UsageError(err, e.what());
     }
 
-    // The page is read once it is complete; no extra polls are needed here.
-    SetPageWaitSettings(0, 0, 30);
     const QString pageText = QString::fromStdString(page);
     const QFileInfo file(pageText);
     const bool isFile = file.exists() && file.isFile();
@@ -116,7 +142,7 @@ int RunQuery(const std::vector<std::string>& args, std::ostream& out, std::ostre
     } else {
         browser->Navigate(pageText);
     }
-    WaitPageReady(*browser);
+    WaitForPage(*browser);
 
     try {
         TCoreDataExtractor extractor;
@@ -136,6 +162,7 @@ int RunQuery(const std::vector<std::string>& args, std::ostream& out, std::ostre
             lines += '\n';
         }
         out << lines;
+        KeepUntilExit(extractor.CurrentDocument());
     } catch (const std::exception& e) {
         err << e.what() << "\n";
         return 1;

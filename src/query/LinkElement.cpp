@@ -6,13 +6,17 @@ namespace linkvane {
 
 void ReadLinkElement(const TNode& Element, std::string& URL, std::string& Text) {
     const std::string tag = Element.TagName();
-    if (tag == "A")
-        URL = TrimText(Element.GetAttribute("href"));
-    else if (tag == "IMG" || tag == "EMBED")
-        URL = TrimText(Element.GetAttribute("src"));
-    else
+    if (tag == "A") {
+        URL = Element.GetAttribute("href");
+        TrimTextInPlace(URL);
+    } else if (tag == "IMG" || tag == "EMBED") {
+        URL = Element.GetAttribute("src");
+        TrimTextInPlace(URL);
+    } else {
         URL = Element.OuterHTML();
-    Text = TrimText(Element.InnerText());
+    }
+    Text = Element.InnerText();
+    TrimTextInPlace(Text);
 }
 
 } // namespace linkvane

@@ -64,6 +64,35 @@ TNode NextElementSibling(const TNode& Node) {
     return {};
 }
 
+/// The node after Node in document order below Root, or nothing.
+TNode NextInTree(const TNode& Node, const TNode& Root) {
+    TNode next = Node.FirstChild();
+    if (VarHasValue(next))
+        return next;
+    for (TNode n = Node; VarHasValue(n) && n != Root; n = n.ParentNode()) {
+        next = n.NextSibling();
+        if (VarHasValue(next))
+            return next;
+    }
+    return {};
+}
+
+/// Children.Tags(Tag).Item(Index) or All.Tags(Tag).Item(Index) of Root,
+/// found by walking instead of building the collections.
+TNode NthElementByTag(const TNode& Root, bool ChildrenOnly, const std::string& Tag, int32_t Index) {
+    int32_t count = -1;
+    if (ChildrenOnly) {
+        for (TNode c = FirstElementChild(Root); VarHasValue(c); c = NextElementSibling(c))
+            if (c.TagName() == Tag && ++count == Index)
+                return c;
+        return {};
+    }
+    for (TNode n = NextInTree(Root, Root); VarHasValue(n); n = NextInTree(n, Root))
+        if (n.IsElement() && n.TagName() == Tag && ++count == Index)
+            return n;
+    return {};
+}
+
 /// Pattern with every "$D$A", in any letter case, made a CR LF.
 std::string ExpandLineBreaks(const std::string& Pattern) {
     std::string out;
@@ -115,6 +144,16 @@ void TCoreDataExtractor::SetMainWB(TWebBrowser* Browser) {
         m_currentDocument = document;
 }
 
+const TNodePath& TCoreDataExtractor::ParsedPath(const std::string& NodePath) {
+    if (!m_hasParsedPath || m_parsedText != NodePath) {
+        m_hasParsedPath = false;
+        ParseNodePath(m_parsedPath, NodePath);
+        m_parsedText = NodePath;
+        m_hasParsedPath = true;
+    }
+    return m_parsedPath;
+}
+
 bool TCoreDataExtractor::SetUpQuery() {
     m_currentDocument = TNode();
     if (!m_activeWB)
@@ -131,8 +170,7 @@ TNode TCoreDataExtractor::DocumentBody() const {
 TNode TCoreDataExtractor::GetNodeCollection(const std::string& NodePath,
                                             std::vector<int32_t>& ItemIndexes) {
     ItemIndexes.clear();
-    TNodePath path;
-    ParseNodePath(path, NodePath);
+    const TNodePath& path = ParsedPath(NodePath);
     if (!SetUpQuery())
         return {};
     const int count = CountSteps(path);
@@ -159,8 +197,7 @@ TNode TCoreDataExtractor::GetNodeCollection(const std::string& NodePath,
 TNode TCoreDataExtractor::GetRelativeNode(const TNode& StartNode, const std::string& NodePath) {
     if (TrimText(NodePath).empty())
         return StartNode;
-    TNodePath path;
-    ParseNodePath(path, NodePath);
+    const TNodePath& path = ParsedPath(NodePath);
     if (!SetUpQuery())
         return {};
     TNode context;
@@ -172,8 +209,7 @@ TNode TCoreDataExtractor::GetNodeByPath(const std::string& NodePath) {
         SetUpQuery();
         return DocumentBody();
     }
-    TNodePath path;
-    ParseNodePath(path, NodePath);
+    const TNodePath& path = ParsedPath(NodePath);
     if (!SetUpQuery())
         return {};
     TNode context;
@@ -189,8 +225,7 @@ int32_t TCoreDataExtractor::ClickNode(const std::string& NodePath, TWebBrowser* 
     if (Browser)
         m_activeWB = Browser;
 
-    TNodePath path;
-    ParseNodePath(path, NodePath);
+    ParsedPath(NodePath); // a path that does not parse leaves before anything is clicked
     TNode node = GetNodeByPath(NodePath);
     if (!VarHasValue(node))
         return -1;
@@ -339,6 +374,11 @@ TNode TCoreDataExtractor::TagStep(const TNode& Current, const TNodePathStep& Ste
             GetFrameDocument(IsFirst ? m_currentDocument : Current, Step.Index, frameDocument);
             return frameDocument;
         }
+        // One element wanted: walking finds it without building collections.
+        const bool walkable = Step.ChildrenOnly ? Current.IsTreeNode()
+                                                : (Current.IsElement() || Current.IsDocument());
+        if (walkable && !(IsLast && Step.AllMatches))
+            return NthElementByTag(Current, Step.ChildrenOnly, Step.Name, Step.Index);
         TNode matches;
         try {
             matches = (Step.ChildrenOnly ? Current.Children() : Current.All()).Tags(Step.Name);

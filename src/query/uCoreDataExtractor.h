@@ -86,6 +86,10 @@ public:
     TNode BuildPatternStrings(const TNode& Current, const std::string& Pattern);
 
 private:
+    /// The parsed form of NodePath. Parsing is a pure function of the text,
+    /// so the last path parsed is kept: the runner asks the same relative
+    /// path for every link of a page. Parse errors are raised every time.
+    const TNodePath& ParsedPath(const std::string& NodePath);
     /// Takes the active browser's up-to-date document; false when there is none.
     bool SetUpQuery();
     TNode DocumentBody() const;
@@ -95,6 +99,9 @@ private:
     TWebBrowser* m_activeWB = nullptr;
     TNode m_currentDocument;
     TNode m_patternContainer;
+    std::string m_parsedText;
+    TNodePath m_parsedPath;
+    bool m_hasParsedPath = false;
 };
 
 } // namespace linkvane

@@ -12,6 +12,17 @@ std::string TrimText(std::string_view Text) {
     return std::string(Text.substr(b, e - b));
 }
 
+void TrimTextInPlace(std::string& Text) {
+    size_t e = Text.size();
+    while (e > 0 && static_cast<unsigned char>(Text[e - 1]) <= ' ')
+        --e;
+    Text.resize(e);
+    size_t b = 0;
+    while (b < e && static_cast<unsigned char>(Text[b]) <= ' ')
+        ++b;
+    Text.erase(0, b);
+}
+
 std::string UpperAscii(std::string_view Text) {
     std::string r(Text);
     for (char& c : r)

@@ -8,6 +8,8 @@ namespace linkvane {
 /// Text without the characters at or below the space (blanks, tabs, line
 /// breaks, other control characters) at both ends.
 std::string TrimText(std::string_view Text);
+/// TrimText in place.
+void TrimTextInPlace(std::string& Text);
 
 /// Text with the ASCII letters in upper case; other bytes (UTF-8 included)
 /// stay as they are.
