@@ -126,7 +126,8 @@ void TDBQuery::CheckBrowseMode() {
 
 void TDBQuery::FetchFromResult() {
     m_where = TWhere::Result;
-    if (!m_cursor->Fetch(m_row)) {
+    m_atFirstRow = m_cursor->Fetch(m_row);
+    if (!m_atFirstRow) {
         LeaveResult();
     }
 }
@@ -143,12 +144,17 @@ void TDBQuery::LeaveResult() {
 
 void TDBQuery::First() {
     CheckBrowseMode();
+    // Right after Open there is nothing to go back to.
+    if (m_atFirstRow && m_where == TWhere::Result) {
+        return;
+    }
     m_cursor->Restart();
     FetchFromResult();
 }
 
 void TDBQuery::Next() {
     CheckBrowseMode();
+    m_atFirstRow = false;
     if (m_where == TWhere::Result) {
         if (!m_cursor->Fetch(m_row)) {
             LeaveResult();

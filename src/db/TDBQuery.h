@@ -174,6 +174,7 @@ private:
     TDataSetState m_state = TDataSetState::dsInactive;
     TWhere m_where = TWhere::End;
     std::vector<TDBValue> m_row;
+    bool m_atFirstRow = false;
     std::vector<std::vector<TDBValue>> m_appended;
     size_t m_appendedIndex = 0;
     std::vector<TDBValue> m_buffer;

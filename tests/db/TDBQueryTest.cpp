@@ -100,6 +100,8 @@ TEST_P(DBQueryTest, AppendedRowsAreStoredAsPostedAndReadBack) {
     EXPECT_EQ(in->FieldByName("ExtraData").AsString(), "extra");
     in->Next();
     EXPECT_TRUE(in->Eof());
+    in->First();
+    EXPECT_EQ(in->FieldByName("ID").AsInteger(), seedID);
     EXPECT_EQ(table.Count(), 2);
 }
 
