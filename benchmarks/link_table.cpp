@@ -41,19 +41,21 @@ std::string ReadFile(const std::string& name) {
 
 /// A folder for the databases, removed at exit.
 const std::string& WorkDir() {
-    static const std::string dir = [] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "linkvane-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) {
-            throw std::runtime_error("mkdtemp failed");
+    struct TWorkDir {
+        TWorkDir() {
+            path = (std::filesystem::temp_directory_path() / "linkvane-bench-XXXXXX").string();
+            if (!mkdtemp(path.data())) {
+                throw std::runtime_error("mkdtemp failed");
+            }
         }
-        std::atexit([] {
+        ~TWorkDir() {
             std::error_code ec;
-            std::filesystem::remove_all(WorkDir(), ec);
-        });
-        return pattern;
-    }();
-    return dir;
+            std::filesystem::remove_all(path, ec);
+        }
+        std::string path;
+    };
+    static const TWorkDir dir;
+    return dir.path;
 }
 
 void Exec(const std::string& connection, const std::string& sql) {
