@@ -6,6 +6,7 @@
 #include "runner/uURLExtractor.h"
 #include "support/Exception.h"
 #include "support/PathTools.h"
+#include "support/ShowMsg.h"
 #include "task/TaskFile.h"
 
 #include <QTimer>
@@ -86,6 +87,8 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return 2;
     }
 
+    // Messages of the run (the pre-run check, loading) go to this command's stream.
+    const TMessageHandlerScope messages(std::make_shared<TStderrMessageHandler>(err));
     TURLExtractor runner;
     TTaskControl control(runner);
     control.Browser = browser.get();

@@ -3,6 +3,7 @@
 
 #include "runner/uURLExtractor.h"
 #include "support/IniFile.h"
+#include "support/ShowMsg.h"
 #include "task/TaskFile.h"
 
 namespace linkvane::cli {
@@ -13,6 +14,7 @@ int RunShow(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         err << "usage: linkvane-cli show TASK.lvt\n";
         return 2;
     }
+    const TMessageHandlerScope messages(std::make_shared<TStderrMessageHandler>(err));
     TURLExtractor extractor;
     if (!extractor.LoadParam(args[0])) {
         err << "linkvane-cli: task file \"" << args[0] << "\" does not exist\n";

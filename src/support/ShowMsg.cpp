@@ -12,9 +12,11 @@ std::string g_title = "Linkvane";
 
 } // namespace
 
+TStderrMessageHandler::TStderrMessageHandler() : m_stream(&std::cerr) {}
+
 TMsgResult TStderrMessageHandler::MessageBox(const std::string& Text, const std::string& Caption,
                                              TMsgButtons Buttons, TMsgIcon) {
-    std::cerr << Caption << ": " << Text << std::endl;
+    *m_stream << Caption << ": " << Text << std::endl;
     switch (Buttons) {
     case TMsgButtons::OK:
         return TMsgResult::OK;
@@ -30,7 +32,7 @@ TMsgResult TStderrMessageHandler::MessageBox(const std::string& Text, const std:
 
 bool TStderrMessageHandler::MessageDlg(const std::string& Caption, const std::string& Message, int,
                                        int, const std::string&) {
-    std::cerr << Caption << ": " << Message << std::endl;
+    *m_stream << Caption << ": " << Message << std::endl;
     return true;
 }
 

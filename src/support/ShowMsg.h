@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace linkvane {
@@ -22,19 +23,38 @@ public:
                             int Width, const std::string& OKCaption) = 0;
 };
 
-/// Prints each message to stderr as "Caption: Text"; questions answer no
-/// (Cancel, No, Abort), since nobody is there to answer them.
+/// Installs the process-wide handler and returns the previous one. A null
+/// handler restores the stderr handler.
+std::shared_ptr<TMessageHandler> SetMessageHandler(std::shared_ptr<TMessageHandler> handler);
+
+/// Prints each message to a stream (stderr unless given) as "Caption: Text";
+/// questions answer no (Cancel, No, Abort), since nobody is there to answer them.
 class TStderrMessageHandler final : public TMessageHandler {
 public:
+    TStderrMessageHandler();
+    explicit TStderrMessageHandler(std::ostream& Stream) : m_stream(&Stream) {}
     TMsgResult MessageBox(const std::string& Text, const std::string& Caption, TMsgButtons Buttons,
                           TMsgIcon Icon) override;
     bool MessageDlg(const std::string& Caption, const std::string& Message, int FontSize, int Width,
                     const std::string& OKCaption) override;
+
+private:
+    std::ostream* m_stream;
 };
 
-/// Installs the process-wide handler and returns the previous one. A null
-/// handler restores the stderr handler.
-std::shared_ptr<TMessageHandler> SetMessageHandler(std::shared_ptr<TMessageHandler> handler);
+/// Installs a handler for the life of the object and restores the previous one.
+class TMessageHandlerScope {
+public:
+    explicit TMessageHandlerScope(std::shared_ptr<TMessageHandler> handler)
+        : m_previous(SetMessageHandler(std::move(handler))) {}
+    ~TMessageHandlerScope() { SetMessageHandler(m_previous); }
+    TMessageHandlerScope(const TMessageHandlerScope&) = delete;
+    TMessageHandlerScope& operator=(const TMessageHandlerScope&) = delete;
+
+private:
+    std::shared_ptr<TMessageHandler> m_previous;
+};
+
 std::shared_ptr<TMessageHandler> MessageHandler();
 
 /// The application title, the caption of every box shown without one. It

@@ -1,6 +1,7 @@
 #include "browser/TWebBrowser.h"
 #include "runner/uURLExtractor.h"
 #include "support/Exception.h"
+#include "testlib/TestHttpServer.h"
 #include "testlib/TestUtil.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +56,9 @@ protected:
     std::string Output() { return test::ReadFileBytes(dir.File("out.txt")); }
 
     test::TempDir dir;
+    // Before the browser, so the browser's connections close before the
+    // server waits for them.
+    test::TestHttpServer server;
     std::unique_ptr<TWebBrowser> browser;
     TURLExtractor runner;
 };
@@ -183,6 +187,10 @@ TEST_F(RunnerTest, NextPagesUntilNoLinkAndSecondRunAppends) {
     const std::string once = Url("p1.html") + "\thttp://h/1\r\n" + Url("p2.html") +
                              "\thttp://h/2\r\n" + Url("p3.html") + "\thttp://h/3\r\n";
     EXPECT_EQ(Output(), once);
+
+    pages.clear();
+    EXPECT_EQ(runner.Execute(), 3);
+    EXPECT_EQ(Output(), once + once);
 }
 
 TEST_F(RunnerTest, NextLinkToTheSamePageEndsTheSequence) {
@@ -275,6 +283,29 @@ TEST_F(RunnerTest, CheckLinkValidRewritesOrDrops) {
     };
     EXPECT_EQ(runner.Execute(), 1);
     EXPECT_EQ(Output(), "http://h/1#x\tONE\r\n");
+}
+
+TEST_F(RunnerTest, PostEntriesReachTheTargetWithPrefixAndSuffix) {
+    server.Server().Post("/search", [](const httplib::Request& req, httplib::Response& res) {
+        res.set_content("<a href=\"http://h/" + req.body + "\">hit</a>", "text/html");
+    });
+    server.Start();
+    List("one\r\ntwo words\r\n");
+    LoadTask({{"InputType", "3"},
+              {"PostTargetURL", server.Url("/search")},
+              {"URLPrefix", "q="},
+              {"URLSuffix", "&page=1"}});
+    std::vector<std::pair<int, int>> numbers;
+    runner.OnBeforeExectuteOneEntry = [&](TURLExtractor*, const QString&, int no, int count) {
+        numbers.emplace_back(no, count);
+    };
+    EXPECT_EQ(runner.Execute(), 2);
+    EXPECT_EQ(numbers, (std::vector<std::pair<int, int>>{{1, 2}, {2, 2}}));
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].Body, "q=one&page=1");
+    EXPECT_EQ(requests[1].Body, "q=two words&page=1");
+    EXPECT_EQ(requests[1].Header("Content-Type"), "application/x-www-form-urlencoded");
 }
 
 TEST(RunnerKeywordTest, ContainsAnyKeyword) {
