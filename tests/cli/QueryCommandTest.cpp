@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "testlib/TestHttpServer.h"
 #include "testlib/TestUtil.h"
 
 #include <QUrl>
@@ -70,6 +71,18 @@ TEST_F(QueryCommandTest, BaseUrlActsAsTheAddress) {
         RunQuery({"--engine=static", "--base-url=http://example.com/", page, "A[4#]"}, out, err), 0)
         << err;
     EXPECT_EQ(out, "0\thttp://example.com/xy.html\ttab\n");
+}
+
+TEST_F(QueryCommandTest, LoadsUrls) {
+    test::TestHttpServer server;
+    server.Page("/list/", "<a href=a.html>A</a> <a href=/b.pdf>B</a>");
+    server.Redirect("/moved", "/list/");
+    server.Start();
+    std::string out, err;
+    ASSERT_EQ(RunQuery({server.Url("/moved"), "LINKS('*.pdf')"}, out, err), 0) << err;
+    EXPECT_EQ(out, "1\t" + server.Url("/b.pdf") + "\tB\n");
+    ASSERT_EQ(RunQuery({server.Url("/list/"), "A[1#]"}, out, err), 0) << err;
+    EXPECT_EQ(out, "0\t" + server.Url("/list/a.html") + "\tA\n");
 }
 
 TEST_F(QueryCommandTest, NoMatchPrintsNothing) {

@@ -6,6 +6,7 @@
 #include "browser/PageWaitSettings.h"
 #include "support/Exception.h"
 #include "support/LogFile.h"
+#include "testlib/TestHttpServer.h"
 #include "testlib/TestUtil.h"
 
 #include <QFile>
@@ -268,6 +269,34 @@ TEST_F(ClickTest, OtherBrowserAndActiveWBRestored) {
     EXPECT_EQ(engine.ActiveWB(), &main);
     EXPECT_THROW(engine.ClickNode("SOURCE.PARENTNODE", &other), Exception);
     EXPECT_EQ(engine.ActiveWB(), &main);
+}
+
+TEST_F(ClickTest, PostsFormOverHttp) {
+    test::TestHttpServer server;
+    server.Page("/form", "<title>Form</title><form method=post action=/search>"
+                         "<input name=q value='a&b'><button id=go>Search</button></form>"
+                         "<a href=/slow>slow</a>");
+    server.Server().Post("/search", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<title>Found</title><a href=/r1>r1</a>", "text/html");
+    });
+    server.NeverEnding("/slow", "<title>Slow</title><a href=/x>x</a>");
+    server.Start();
+    test::LoadUrl(main, server.Url("/form"));
+    ASSERT_EQ(main.Document().Title(), "Form");
+
+    EXPECT_EQ(engine.ClickNode("BUTTON(PosText('search')>0)[1#]"), 1);
+    const test::TRecordedRequest post = server.LastRequest("/search");
+    EXPECT_EQ(post.Method, "POST");
+    EXPECT_EQ(post.Body, "q=a%26b");
+    EXPECT_EQ(main.Document().Title(), "Found");
+
+    // A page that never completes: the wait times out, stops loading and
+    // counts the page as ready.
+    test::LoadUrl(main, server.Url("/form"));
+    SetPageWaitSettings(0, 0, 1);
+    EXPECT_EQ(engine.ClickNode("A[1#]"), 1);
+    EXPECT_FALSE(main.Busy());
+    EXPECT_EQ(main.Document().Title(), "Slow");
 }
 
 TEST(DeepTreeTest, WalksWithoutRecursion) {
