@@ -7,6 +7,8 @@
 // nesting (100,000 DIVs) parses in linear time.
 #include "browser/Dom.h"
 
+#include "BenchPages.h"
+
 #include <benchmark/benchmark.h>
 #include <myhtml/api.h>
 
@@ -18,19 +20,7 @@ namespace {
 using namespace linkvane;
 
 const std::string& Page() {
-    static const std::string page = [] {
-        std::string s = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Listing</title>"
-                        "</head><body><h1>Results</h1><table class=\"list\">\n";
-        for (int i = 0; i < 10000; ++i) {
-            const std::string n = std::to_string(i);
-            s += "<tr class=\"row\"><td>" + n + "</td><td><a href=\"/item/" + n +
-                 "?ref=list&amp;page=" + std::to_string(i / 50) + "\">Item " + n +
-                 " <b>title</b></a></td><td>Description of item " + n + "</td></tr>\n";
-        }
-        s += "</table><p><a href=\"?page=2\">Next</a></p></body></html>";
-        return s;
-    }();
-    return page;
+    return bench::TenThousandLinkPage();
 }
 
 TDocumentOptions Options() {
