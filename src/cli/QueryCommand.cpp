@@ -12,13 +12,14 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 
 namespace linkvane::cli {
 namespace {
 
-constexpr const char* Usage = "query [--engine NAME] [--base-url URL] PAGE NODEPATH";
+constexpr const char* Usage = "query [--engine static|browser] [--base-url URL] PAGE NODEPATH";
 
 /// Backslash, TAB, CR and LF written as \\, \t, \r and \n, so that every
 /// element is one line with three fields.
@@ -90,7 +91,9 @@ int RunQuery(const std::vector<std::string>& args, std::ostream& out, std::ostre
             positional.push_back(a);
         } else if (a == "--") {
             optionsDone = true;
-        } else if ((a == "--engine" || a == "--base-url") && i + 1 < args.size()) {
+        } else if (a == "--engine" || a == "--base-url") {
+            if (i + 1 == args.size())
+                return UsageError(err, "'" + a + "' needs a value");
             (a == "--engine" ? engine : baseUrl) = args[++i];
             hasBaseUrl = hasBaseUrl || a == "--base-url";
         } else if (a.rfind("--engine=", 0) == 0) {
@@ -122,6 +125,14 @@ int RunQuery(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return UsageError(err, e.what());
     }
 
+    // The engine reports a page it could not load in its status text (and
+    // shows an error page); such a page has no links to list.
+    QStringList failures;
+    QObject::connect(browser.get(), &TWebBrowser::StatusTextChange, browser.get(),
+                     [&failures](const QString& Text) {
+                         if (Text.startsWith(QLatin1String("Cannot open ")))
+                             failures << Text;
+                     });
     const QString pageText = QString::fromStdString(page);
     const QFileInfo file(pageText);
     const bool isFile = file.exists() && file.isFile();
@@ -143,6 +154,14 @@ int RunQuery(const std::vector<std::string>& args, std::ostream& out, std::ostre
         browser->Navigate(pageText);
     }
     WaitForPage(*browser);
+    const QString pageFailure =
+        QStringLiteral("Cannot open ") + browser->LocationURL() + QStringLiteral(": ");
+    for (const QString& failure : failures) {
+        if (failure.startsWith(pageFailure)) {
+            err << failure.toStdString() << "\n";
+            return 1;
+        }
+    }
 
     try {
         TCoreDataExtractor extractor;

@@ -100,7 +100,15 @@ TEST_F(QueryCommandTest, ErrorsAndUsage) {
     EXPECT_EQ(RunQuery({page, "LINKS('[x')"}, out, err), 1);
     EXPECT_EQ(err, "'[x' is an invalid mask at (3)\n");
 
+    // A page that cannot be loaded is an error, not an empty list.
+    EXPECT_EQ(RunQuery({dir.File("missing.html"), "A"}, out, err), 1);
+    EXPECT_EQ(err.rfind("Cannot open file://", 0), 0u) << err;
+    EXPECT_EQ(out, "");
+
     EXPECT_EQ(RunQuery({page}, out, err), 2);
+    EXPECT_NE(err.find("usage: linkvane-cli query"), std::string::npos);
+    EXPECT_EQ(RunQuery({page, "A", "--engine"}, out, err), 2);
+    EXPECT_NE(err.find("'--engine' needs a value"), std::string::npos);
     EXPECT_NE(err.find("usage: linkvane-cli query"), std::string::npos);
     EXPECT_EQ(RunQuery({"--depth", "3", page, "A"}, out, err), 2);
     EXPECT_NE(err.find("unknown option '--depth'"), std::string::npos);
