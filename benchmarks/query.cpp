@@ -1,10 +1,11 @@
-// The query engine on a 1.4 MB page with 10,000 links in table rows.
+// The query engine on the shared 1.4 MB page with 10,000 links in table rows.
 //
 //   bench_query                      run the benchmarks
 //   bench_query --write-page=FILE    write the page (for benchmarks/compare_lxml.sh)
 //
 // Each benchmark loads a fresh document outside the timed part, so the
 // figures are the time beyond the parse.
+#include "BenchPages.h"
 #include "browser/TStaticWebBrowser.h"
 #include "query/LinkElement.h"
 #include "query/uCoreDataExtractor.h"
@@ -20,29 +21,8 @@
 namespace linkvane {
 namespace {
 
-constexpr int LinkCount = 10000;
-
-/// 20 tables of 500 rows: a number cell, a link cell and a description cell.
-std::string BigLinkPage() {
-    std::string page = "<!DOCTYPE html>\n<html><head><meta charset=utf-8><title>Catalogue</title>"
-                       "<style>td{padding:2px}</style></head>\n<body>\n<h1>Catalogue</h1>\n";
-    for (int i = 0; i < LinkCount; ++i) {
-        if (i % 500 == 0)
-            page += "<h2>Part " + std::to_string(i / 500 + 1) + "</h2>\n<table class=list>\n";
-        const std::string n = std::to_string(i);
-        page += "<tr><td class=n>" + n + "</td><td><a href=\"/items/" + n + ".html?from=list\">" +
-                "Item number " + n + " of the list</a></td><td class=d>About item " + n +
-                "</td></tr>\n";
-        if (i % 500 == 499)
-            page += "</table>\n";
-    }
-    page += "<p>End of the catalogue.</p>\n</body></html>\n";
-    return page;
-}
-
 const std::string& Page() {
-    static const std::string page = BigLinkPage();
-    return page;
+    return bench::TenThousandLinkPage();
 }
 
 struct TLoadedPage {
