@@ -3,6 +3,7 @@
 #include "browser/BrowserUrl.h"
 #include "browser/DomData.h"
 #include "support/Exception.h"
+#include "support/TextTrim.h"
 
 #include <algorithm>
 #include <atomic>
@@ -301,20 +302,6 @@ const char* KindText(TNodeValueKind Kind) {
         return "a number";
     }
     return "nothing";
-}
-
-std::string UpperAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 32);
-    return s;
-}
-
-std::string LowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    return s;
 }
 
 std::shared_ptr<TCollectionData> NewCollection(const std::shared_ptr<TDocumentData>& Doc,

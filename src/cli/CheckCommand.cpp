@@ -7,13 +7,19 @@
 namespace linkvane::cli {
 namespace {
 
-/// One line per step: its number from 1 and the fields, TAB-separated.
+/// One line per step: its number from 1 and the fields, TAB-separated; the
+/// texts escaped so that a step is always one line.
 void PrintStep(std::ostream& out, int number, const TNodePathStep& step) {
     const TSelectCondition& c = step.Condition;
-    out << number << "\tKind=" << NodeKindName(step.Kind) << "\tName=" << step.Name
+    std::string name, tag, mask, argument;
+    AppendEscaped(name, step.Name);
+    AppendEscaped(tag, c.Tag);
+    AppendEscaped(mask, c.MaskText);
+    AppendEscaped(argument, c.Argument);
+    out << number << "\tKind=" << NodeKindName(step.Kind) << "\tName=" << name
         << "\tIndex=" << step.Index << "\tChildrenOnly=" << (step.ChildrenOnly ? 1 : 0)
         << "\tAllMatches=" << (step.AllMatches ? 1 : 0) << "\tFunc=" << SelectFunctionName(c.Func)
-        << "\tTag=" << c.Tag << "\tMaskText=" << c.MaskText << "\tArgument=" << c.Argument
+        << "\tTag=" << tag << "\tMaskText=" << mask << "\tArgument=" << argument
         << "\tLeftOp=" << CompareOpName(c.LeftOp) << "\tLeftValue=" << c.LeftValue
         << "\tRightOp=" << CompareOpName(c.RightOp) << "\tRightValue=" << c.RightValue << "\n";
 }

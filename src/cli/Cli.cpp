@@ -18,6 +18,27 @@ TCliRegistrar::TCliRegistrar(TCliCommand command) {
     Commands()[name] = std::move(command);
 }
 
+void AppendEscaped(std::string& Out, const std::string& Text) {
+    for (const char c : Text) {
+        switch (c) {
+        case '\\':
+            Out += "\\\\";
+            break;
+        case '\t':
+            Out += "\\t";
+            break;
+        case '\r':
+            Out += "\\r";
+            break;
+        case '\n':
+            Out += "\\n";
+            break;
+        default:
+            Out += c;
+        }
+    }
+}
+
 std::string UsageText() {
     std::string text = "usage:\n";
     for (const auto& [name, command] : Commands()) {

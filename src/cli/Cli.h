@@ -25,6 +25,10 @@ struct TCliRegistrar {
 /// Runs the command named by args[0] with the rest of args.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+/// Appends Text with backslash, TAB, CR and LF written as \\, \t, \r and \n,
+/// so that a value never breaks the one-line, TAB-separated output.
+void AppendEscaped(std::string& Out, const std::string& Text);
+
 /// The usage text listing every command.
 std::string UsageText();
 

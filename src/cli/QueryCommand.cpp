@@ -21,29 +21,6 @@ namespace {
 
 constexpr const char* Usage = "query [--engine static|browser] [--base-url URL] PAGE NODEPATH";
 
-/// Backslash, TAB, CR and LF written as \\, \t, \r and \n, so that every
-/// element is one line with three fields.
-void AppendEscaped(std::string& Out, const std::string& Text) {
-    for (char c : Text) {
-        switch (c) {
-        case '\\':
-            Out += "\\\\";
-            break;
-        case '\t':
-            Out += "\\t";
-            break;
-        case '\r':
-            Out += "\\r";
-            break;
-        case '\n':
-            Out += "\\n";
-            break;
-        default:
-            Out += c;
-        }
-    }
-}
-
 /// Seconds after which loading is stopped and the page read as it stands.
 constexpr int PageTimeoutSeconds = 30;
 

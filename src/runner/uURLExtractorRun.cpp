@@ -13,6 +13,7 @@
 #include "support/KeywordList.h"
 #include "support/Mask.h"
 #include "support/PathTools.h"
+#include "support/TextTrim.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -21,19 +22,6 @@
 
 namespace linkvane {
 namespace {
-
-/// Characters at or below the space removed at both ends.
-std::string TrimControl(const std::string& s) {
-    size_t b = 0;
-    size_t e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') {
-        ++b;
-    }
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') {
-        --e;
-    }
-    return s.substr(b, e - b);
-}
 
 /// Characters (code points) of a UTF-8 text.
 int64_t CharLength(const std::string& s) {
@@ -169,7 +157,7 @@ int TURLExtractor::ExecuteOneEntry(const QString& EntryURL, int URLNo, int URLCo
         }
     }
     const std::string& nextPath = m_params.ExtractParam.NextPageNodePath;
-    if (!TrimControl(nextPath).empty()) {
+    if (!TrimText(nextPath).empty()) {
         int nextPageNo = 0;
         while (true) {
             if (ShouldStop()) {
@@ -287,7 +275,7 @@ int TURLExtractor::ExtractPage(int PageLevel, int ParentID) {
                 element = m_Engine->GetRelativeNode(element, ex.LinkRelativeNodePath);
             }
             if (extraElement.IsTreeNode()) {
-                extraText = TrimControl(extraElement.InnerText());
+                extraText = TrimText(extraElement.InnerText());
             }
             if (!VarHasValue(element)) {
                 continue;

@@ -2,6 +2,7 @@
 
 #include "support/Exception.h"
 #include "support/FastStringUtils.h"
+#include "support/TextTrim.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -29,26 +30,6 @@ std::string Trim(const std::string& s) {
         --e;
     }
     return s.substr(b, e - b);
-}
-
-bool SameTextAscii(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'a' && x <= 'z') {
-            x = static_cast<unsigned char>(x - 32);
-        }
-        if (y >= 'a' && y <= 'z') {
-            y = static_cast<unsigned char>(y - 32);
-        }
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
 }
 
 /// The section name of a header line "[name]", or nothing.

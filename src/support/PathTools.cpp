@@ -1,7 +1,8 @@
 #include "support/PathTools.h"
 
+#include "support/TextTrim.h"
+
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -12,13 +13,6 @@ namespace {
 
 std::string WithSlashes(std::string s) {
     std::replace(s.begin(), s.end(), '\\', '/');
-    return s;
-}
-
-std::string LowerAscii(std::string s) {
-    for (char& c : s) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
     return s;
 }
 

@@ -31,4 +31,28 @@ std::string UpperAscii(std::string_view Text) {
     return r;
 }
 
+std::string LowerAscii(std::string_view Text) {
+    std::string r(Text);
+    for (char& c : r)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+    return r;
+}
+
+bool SameTextAscii(std::string_view A, std::string_view B) {
+    if (A.size() != B.size())
+        return false;
+    for (size_t i = 0; i < A.size(); ++i) {
+        char x = A[i];
+        char y = B[i];
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<char>(x - 32);
+        if (y >= 'a' && y <= 'z')
+            y = static_cast<char>(y - 32);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
 } // namespace linkvane

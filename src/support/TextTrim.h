@@ -14,5 +14,9 @@ void TrimTextInPlace(std::string& Text);
 /// Text with the ASCII letters in upper case; other bytes (UTF-8 included)
 /// stay as they are.
 std::string UpperAscii(std::string_view Text);
+/// Text with the ASCII letters in lower case.
+std::string LowerAscii(std::string_view Text);
+/// Equal when compared without regard to the case of ASCII letters.
+bool SameTextAscii(std::string_view A, std::string_view B);
 
 } // namespace linkvane

@@ -1,26 +1,12 @@
 #include "task/TaskFile.h"
 
 #include "support/IniFile.h"
+#include "support/TextTrim.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace linkvane {
 namespace {
-
-bool SameTextAscii(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::toupper(static_cast<unsigned char>(x)) ==
-               std::toupper(static_cast<unsigned char>(y));
-    });
-}
-
-std::string UpperAscii(std::string s) {
-    for (char& c : s) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return s;
-}
 
 #define LV_TEXT(section, key, def, expr)                                                           \
     TTaskKey {                                                                                     \

@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -29,6 +30,13 @@ TEST(CheckCommandTest, PrintsOneLinePerStep) {
                    "Func=sfURLMask\tTag=A\tMaskText=*.pdf\tArgument=\tLeftOp=opGT\tLeftValue=0\t"
                    "RightOp=opLT\tRightValue=1000\n");
     EXPECT_EQ(err, "");
+}
+
+TEST(CheckCommandTest, ArgumentsWithBreaksStayOnTheirLine) {
+    std::string out, err;
+    ASSERT_EQ(RunCheck({"A(PosText('a\tb\\c\nd')>0)"}, out, err), 0) << err;
+    EXPECT_NE(out.find("\tArgument=a\\tb\\\\c\\nd\t"), std::string::npos) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
 }
 
 TEST(CheckCommandTest, EmptyPathHasNoSteps) {
