@@ -4,7 +4,9 @@
 #include "browser/TWebBrowser.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QThread>
+#include <QTimer>
 
 #include <chrono>
 
@@ -35,8 +37,22 @@ void TWaitClock::Pump() {
 }
 
 void TWaitClock::Sleep(int32_t Milliseconds) {
-    if (Milliseconds > 0)
+    if (Milliseconds <= 0)
+        return;
+    if (!QCoreApplication::instance()) {
         QThread::msleep(static_cast<unsigned long>(Milliseconds));
+        return;
+    }
+    // The thread keeps serving events while it sleeps: Qt WebEngine runs
+    // Chromium's side of a page on this thread, and a thread that really
+    // slept would hold every step of a page load up by a whole sleep.
+    QDeadlineTimer deadline(Milliseconds, Qt::PreciseTimer);
+    QTimer wake;
+    wake.setTimerType(Qt::PreciseTimer);
+    wake.setSingleShot(true);
+    wake.start(Milliseconds);
+    while (!deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 int64_t TWaitClock::MonotonicMs() {
