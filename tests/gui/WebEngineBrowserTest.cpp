@@ -97,43 +97,6 @@ TEST_F(WebEngineBrowserTest, FindsLinksThatScriptsAddAfterLoading) {
                                   m_server.Url("/later")}));
 }
 
-/// A list of three pages; the "next" button's handler replaces the list and
-/// removes itself on the last page.
-const char* const PagedList = R"(<body><ul id="list"></ul><button id="next">next</button>
-<script>
-  let page = 1;
-  function show() {
-    const list = document.getElementById('list');
-    list.innerHTML = '';
-    for (let i = 1; i <= 2; ++i)
-      list.insertAdjacentHTML('beforeend',
-          '<li><a href="/item?p=' + page + '&i=' + i + '">item ' + page + '.' + i + '</a></li>');
-    if (page === 3)
-      document.getElementById('next').remove();
-  }
-  document.getElementById('next').addEventListener('click', () => { ++page; show(); });
-  show();
-</script></body>)";
-
-TEST_F(WebEngineBrowserTest, NextButtonPaginatesThroughClickNode) {
-    m_server.Page("/list", PagedList);
-    m_server.Start();
-    Open("/list");
-    std::vector<std::string> seen;
-    for (int page = 1; page <= 5; ++page) {
-        for (const std::string& link : Links(m_engine))
-            seen.push_back(link);
-        if (m_engine.ClickNode("BUTTON[1#]") != 1)
-            break;
-    }
-    EXPECT_EQ(seen, (std::vector<std::string>{
-                        m_server.Url("/item?p=1&i=1"), m_server.Url("/item?p=1&i=2"),
-                        m_server.Url("/item?p=2&i=1"), m_server.Url("/item?p=2&i=2"),
-                        m_server.Url("/item?p=3&i=1"), m_server.Url("/item?p=3&i=2")}));
-    // The last page has no button left to click.
-    EXPECT_EQ(m_engine.ClickNode("BUTTON[1#]"), -1);
-}
-
 TEST_F(WebEngineBrowserTest, ClickWithoutLiveElementAnswersZero) {
     m_server.Page("/page", R"(<p id="p">Price: 12 EUR<br></p><button id="b"
         onclick="document.title = 'clicked'">b</button>)");
