@@ -17,14 +17,15 @@ bool IsTagNameEnd(char c) {
 }
 
 /// Elements whose content the parser reads as text up to their end tag.
-bool IsRawText(const std::string& Name) {
+bool IsRawText(std::string_view Name) {
     static const std::array<const char*, 6> raw = {"script", "style",   "xmp",
                                                    "iframe", "noembed", "noframes"};
-    return std::any_of(raw.begin(), raw.end(), [&](const char* r) { return Name == r; });
+    return std::any_of(raw.begin(), raw.end(),
+                       [&](const char* r) { return SameTextAscii(Name, r); });
 }
 
 /// The position of "</Name" (letter case ignored) at or after From; npos when none.
-size_t FindEndTag(std::string_view Html, const std::string& Name, size_t From) {
+size_t FindEndTag(std::string_view Html, std::string_view Name, size_t From) {
     for (size_t at = Html.find("</", From); at != std::string_view::npos;
          at = Html.find("</", at + 2)) {
         if (at + 2 + Name.size() > Html.size())
@@ -35,27 +36,25 @@ size_t FindEndTag(std::string_view Html, const std::string& Name, size_t From) {
     return std::string_view::npos;
 }
 
-} // namespace
-
-std::vector<std::string> SerializedStartTags(std::string_view Html) {
-    std::vector<std::string> tags;
+/// Calls Visit with the name of each start tag of Html (as written), in order.
+template <typename TVisit> void ForEachStartTag(std::string_view Html, TVisit&& Visit) {
     int templateDepth = 0;
     size_t i = 0;
     while ((i = Html.find('<', i)) != std::string_view::npos) {
         if (Html.substr(i, 4) == "<!--") {
             const size_t end = Html.find("-->", i + 4);
             if (end == std::string_view::npos)
-                break;
+                return;
             i = end + 3;
             continue;
         }
         if (i + 1 >= Html.size())
-            break;
+            return;
         const char next = Html[i + 1];
         if (next == '!' || next == '?') {
             const size_t end = Html.find('>', i);
             if (end == std::string_view::npos)
-                break;
+                return;
             i = end + 1;
             continue;
         }
@@ -68,7 +67,7 @@ std::vector<std::string> SerializedStartTags(std::string_view Html) {
         size_t k = nameStart;
         while (k < Html.size() && !IsTagNameEnd(Html[k]))
             ++k;
-        const std::string name = LowerAscii(Html.substr(nameStart, k - nameStart));
+        const std::string_view name = Html.substr(nameStart, k - nameStart);
         // The rest of the tag: attribute values may hold ">".
         bool quoted = false;
         while (k < Html.size() && (quoted || Html[k] != '>')) {
@@ -78,36 +77,43 @@ std::vector<std::string> SerializedStartTags(std::string_view Html) {
         }
         i = k + 1;
         if (isEnd) {
-            if (name == "template" && templateDepth > 0)
+            if (templateDepth > 0 && SameTextAscii(name, "template"))
                 --templateDepth;
             continue;
         }
         if (templateDepth == 0)
-            tags.push_back(name);
-        if (name == "template") {
+            Visit(name);
+        if (SameTextAscii(name, "template")) {
             ++templateDepth;
-        } else if (name == "plaintext") {
-            break; // the rest is text
+        } else if (SameTextAscii(name, "plaintext")) {
+            return; // the rest is text
         } else if (IsRawText(name)) {
             const size_t end = FindEndTag(Html, name, i);
             if (end == std::string_view::npos)
-                break;
+                return;
             i = end;
         }
     }
+}
+
+} // namespace
+
+std::vector<std::string> SerializedStartTags(std::string_view Html) {
+    std::vector<std::string> tags;
+    ForEachStartTag(Html, [&tags](std::string_view Name) { tags.push_back(LowerAscii(Name)); });
     return tags;
 }
 
 bool ElementsMatchSerialization(const TNode& Document, std::string_view Html) {
-    const std::vector<std::string> tags = SerializedStartTags(Html);
     const TNode all = Document.All();
-    if (all.Length() != static_cast<int32_t>(tags.size()))
-        return false;
-    for (int32_t i = 0, n = all.Length(); i < n; ++i) {
-        if (!SameTextAscii(all.Item(i).TagName(), tags[static_cast<size_t>(i)]))
-            return false;
-    }
-    return true;
+    const int32_t count = all.Length();
+    int32_t i = 0;
+    bool same = true;
+    ForEachStartTag(Html, [&](std::string_view Name) {
+        same = same && i < count && SameTextAscii(all.Item(i).TagName(), Name);
+        ++i;
+    });
+    return same && i == count;
 }
 
 } // namespace linkvane
