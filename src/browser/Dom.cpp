@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <memory>
+#include <new>
 
 namespace linkvane {
 namespace dom {
@@ -54,20 +56,46 @@ TAttribute* TNodeData::FindAttribute(std::string_view Name) {
     return nullptr;
 }
 
+TNodeStore::~TNodeStore() {
+    for (const TBlock& b : m_blocks) {
+        std::destroy_n(b.Nodes, b.Used);
+        std::allocator<TNodeData>().deallocate(b.Nodes, b.Size);
+    }
+}
+
+TNodeData& TNodeStore::Add() {
+    if (m_blocks.empty() || m_blocks.back().Used == m_blocks.back().Size) {
+        const size_t size =
+            m_blocks.empty() ? 16 : std::min<size_t>(m_blocks.back().Size * 2, 4096);
+        m_blocks.push_back({std::allocator<TNodeData>().allocate(size), 0, size});
+    }
+    TBlock& b = m_blocks.back();
+    TNodeData* n = new (b.Nodes + b.Used) TNodeData();
+    ++b.Used;
+    return *n;
+}
+
 TDocumentData::TDocumentData() {
     Root = NewNode(TNodeValueKind::Document);
     Root->TagName = Root->LocalName = Intern("#document");
 }
 
 TNodeData* TDocumentData::NewNode(TNodeValueKind Kind) {
-    TNodeData& n = Nodes.emplace_back();
+    static const std::string textName = "#text";
+    static const std::string commentName = "#comment";
+    TNodeData& n = Nodes.Add();
     n.Kind = Kind;
-    n.Doc = this;
-    n.UniqueId = g_nextUniqueId.fetch_add(1, std::memory_order_relaxed);
+    if (m_idsLeft == 0) {
+        constexpr uint64_t Run = 1024;
+        m_nextId = g_nextUniqueId.fetch_add(Run, std::memory_order_relaxed);
+        m_idsLeft = Run;
+    }
+    n.UniqueId = m_nextId++;
+    --m_idsLeft;
     if (Kind == TNodeValueKind::Text)
-        n.TagName = n.LocalName = Intern("#text");
+        n.TagName = n.LocalName = &textName;
     else if (Kind == TNodeValueKind::Comment)
-        n.TagName = n.LocalName = Intern("#comment");
+        n.TagName = n.LocalName = &commentName;
     return &n;
 }
 
@@ -260,9 +288,10 @@ TNode TCollectionData::Item(int32_t Index) {
         return {};
     TNodeData* n = Items[Index];
     if (Source == TSource::Frames) {
-        if (!n->ContentDocument)
+        auto it = Doc->ContentDocuments.find(n);
+        if (it == Doc->ContentDocuments.end() || !it->second)
             return {};
-        return TNode::FromData(n->ContentDocument, n->ContentDocument->Root);
+        return TNode::FromData(it->second, it->second->Root);
     }
     return TNode::FromData(Doc, n);
 }
@@ -760,16 +789,20 @@ TNode TNode::RemoveNode() const {
 
 TNode TNode::ContentDocument() const {
     TNodeData* n = RequireElement("ContentDocument");
-    if (!n->ContentDocument)
+    auto it = m_doc->ContentDocuments.find(n);
+    if (it == m_doc->ContentDocuments.end() || !it->second)
         return {};
-    return FromData(n->ContentDocument, n->ContentDocument->Root);
+    return FromData(it->second, it->second->Root);
 }
 
 void TNode::SetContentDocument(const TNode& Document) const {
     TNodeData* n = RequireElement("SetContentDocument");
     if (Document.m_kind != TNodeValueKind::Document && Document.m_kind != TNodeValueKind::Nothing)
         throw Exception("Invalid argument to SetContentDocument");
-    n->ContentDocument = Document.m_doc;
+    if (Document.m_doc)
+        m_doc->ContentDocuments[n] = Document.m_doc;
+    else
+        m_doc->ContentDocuments.erase(n);
 }
 
 int64_t TNode::ExternalId() const {

@@ -6,8 +6,9 @@
 
 #include "browser/BrowserUrl.h"
 
-#include <deque>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -32,18 +33,36 @@ struct TNodeData {
     TNodeData* LastChild = nullptr;
     TNodeData* Prev = nullptr;
     TNodeData* Next = nullptr;
-    TDocumentData* Doc = nullptr;
     std::string Text; ///< text and comment data
     std::vector<TAttribute> Attributes;
     int32_t SourceIndex = -1; ///< valid while Doc->AllVersion == Doc->Version
     int32_t SubtreeEnd = -1;  ///< All index one past the last descendant element
     uint64_t UniqueId = 0;
     int64_t ExternalId = -1;
-    std::shared_ptr<TDocumentData> ContentDocument; ///< FRAME and IFRAME
 
     bool IsElement() const { return Kind == TNodeValueKind::Element; }
     const TAttribute* FindAttribute(std::string_view Name) const;
     TAttribute* FindAttribute(std::string_view Name);
+};
+
+/// The nodes of a document, in blocks that never move (node addresses stay
+/// valid; detached nodes stay here too). Blocks grow with the document, so a
+/// small fragment stays small and a large page needs few allocations.
+class TNodeStore {
+public:
+    TNodeStore() = default;
+    TNodeStore(const TNodeStore&) = delete;
+    TNodeStore& operator=(const TNodeStore&) = delete;
+    ~TNodeStore();
+    TNodeData& Add();
+
+private:
+    struct TBlock {
+        TNodeData* Nodes;
+        size_t Used;
+        size_t Size;
+    };
+    std::vector<TBlock> m_blocks;
 };
 
 struct TDocumentData : std::enable_shared_from_this<TDocumentData> {
@@ -51,8 +70,8 @@ struct TDocumentData : std::enable_shared_from_this<TDocumentData> {
     TDocumentData(const TDocumentData&) = delete;
     TDocumentData& operator=(const TDocumentData&) = delete;
 
-    std::deque<TNodeData> Nodes; ///< stable addresses; detached nodes stay here
-    TNodeData* Root = nullptr;   ///< the document node
+    TNodeStore Nodes;
+    TNodeData* Root = nullptr; ///< the document node
     std::string URL;
     std::string Charset = "UTF-8";
     std::weak_ptr<TDocumentOwner> Owner;
@@ -66,6 +85,8 @@ struct TDocumentData : std::enable_shared_from_this<TDocumentData> {
     /// The base URL, parsed once per version (Scheme empty when none).
     TUrlParts Base;
     uint64_t BaseVersion = ~uint64_t(0);
+    /// The documents of FRAME and IFRAME elements (few, so kept aside).
+    std::unordered_map<const TNodeData*, std::shared_ptr<TDocumentData>> ContentDocuments;
 
     TNodeData* NewNode(TNodeValueKind Kind);
     TNodeData* NewElement(std::string_view LocalName, TNamespace Ns = TNamespace::Html);
@@ -81,6 +102,9 @@ struct TDocumentData : std::enable_shared_from_this<TDocumentData> {
 
 private:
     std::unordered_set<std::string> m_names;
+    /// Unique ids taken from the process-wide counter in runs, not one by one.
+    uint64_t m_nextId = 0;
+    uint64_t m_idsLeft = 0;
 };
 
 /// A live collection: what it is over and the items it had at Version.

@@ -223,8 +223,14 @@ private:
         default:
             break;
         }
-        for (myhtml_tree_attr_t* a = myhtml_node_attribute_first(s); a;
-             a = myhtml_attribute_next(a)) {
+        myhtml_tree_attr_t* first = myhtml_node_attribute_first(s);
+        if (first) {
+            size_t count = 0;
+            for (myhtml_tree_attr_t* a = first; a; a = myhtml_attribute_next(a))
+                ++count;
+            d->Attributes.reserve(count);
+        }
+        for (myhtml_tree_attr_t* a = first; a; a = myhtml_attribute_next(a)) {
             size_t keyLen = 0, valueLen = 0;
             const char* key = myhtml_attribute_key(a, &keyLen);
             const char* value = myhtml_attribute_value(a, &valueLen);
