@@ -1,7 +1,7 @@
 #include "db/DBConnectionString.h"
-
 #include "support/Exception.h"
 #include "support/PathTools.h"
+#include "support/TextTrim.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -15,27 +15,6 @@ namespace {
 
 // A data link file is a few lines; anything much larger is not one.
 constexpr qint64 kMaxDataLinkFileSize = 64 * 1024;
-
-std::string Trimmed(const std::string& s) {
-    size_t b = 0;
-    size_t e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') {
-        ++b;
-    }
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') {
-        --e;
-    }
-    return s.substr(b, e - b);
-}
-
-std::string LowerAscii(std::string s) {
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return s;
-}
 
 /// "User ID", "UserID" and "user id" are one keyword.
 std::string KeywordOf(const std::string& key) {
@@ -64,7 +43,7 @@ std::vector<TPair> SplitPairs(const std::string& s) {
         const size_t semi = s.find(';', p);
         if (eq == std::string::npos || (semi != std::string::npos && semi < eq)) {
             const std::string rest =
-                Trimmed(s.substr(p, semi == std::string::npos ? std::string::npos : semi - p));
+                TrimText(s.substr(p, semi == std::string::npos ? std::string::npos : semi - p));
             if (!rest.empty()) {
                 throw Exception(
                     FormatMessage("Missing \"=\" after '%s' in the connection string", {rest}));
@@ -76,7 +55,7 @@ std::vector<TPair> SplitPairs(const std::string& s) {
             continue;
         }
         TPair pair;
-        pair.Name = Trimmed(s.substr(p, eq - p));
+        pair.Name = TrimText(s.substr(p, eq - p));
         pair.Keyword = KeywordOf(pair.Name);
         p = eq + 1;
         while (p < s.size() && (s[p] == ' ' || s[p] == '\t')) {
@@ -103,7 +82,7 @@ std::vector<TPair> SplitPairs(const std::string& s) {
                     "Unclosed quote in the value of '%s' in the connection string", {pair.Name}));
             }
             const size_t next = s.find(';', p);
-            if (!Trimmed(s.substr(p, next == std::string::npos ? std::string::npos : next - p))
+            if (!TrimText(s.substr(p, next == std::string::npos ? std::string::npos : next - p))
                      .empty()) {
                 throw Exception(FormatMessage(
                     "Text after the quoted value of '%s' in the connection string", {pair.Name}));
@@ -112,7 +91,7 @@ std::vector<TPair> SplitPairs(const std::string& s) {
         } else {
             const size_t next = s.find(';', p);
             pair.Value =
-                Trimmed(s.substr(p, next == std::string::npos ? std::string::npos : next - p));
+                TrimText(s.substr(p, next == std::string::npos ? std::string::npos : next - p));
             p = next == std::string::npos ? s.size() : next + 1;
         }
         if (!pair.Keyword.empty()) {
@@ -262,12 +241,12 @@ std::string ReadDataLinkFile(const std::string& FileName) {
 }
 
 TDBConnectionInfo ResolveConnectionString(const std::string& ConnectionString) {
-    const std::string s = Trimmed(ConnectionString);
+    const std::string s = TrimText(ConnectionString);
     // "FILE NAME=" + the name, as made for a connection file. The rest is
     // taken whole, so a name holding ";" still works.
     static const std::string kFileName = "file name=";
     if (LowerAscii(s.substr(0, kFileName.size())) == kFileName) {
-        std::string name = Trimmed(s.substr(kFileName.size()));
+        std::string name = TrimText(s.substr(kFileName.size()));
         if (name.size() >= 2 && (name.front() == '"' || name.front() == '\'') &&
             name.back() == name.front()) {
             name = name.substr(1, name.size() - 2);
@@ -277,7 +256,7 @@ TDBConnectionInfo ResolveConnectionString(const std::string& ConnectionString) {
             name.pop_back();
         }
         const std::string inner = ReadDataLinkFile(name);
-        if (LowerAscii(Trimmed(inner)).rfind(kFileName, 0) == 0) {
+        if (LowerAscii(TrimText(inner)).rfind(kFileName, 0) == 0) {
             throw Exception(
                 FormatMessage("The data link file '%s' names another data link file", {name}));
         }

@@ -1,6 +1,6 @@
 #include "db/DBValue.h"
-
 #include "support/Exception.h"
+#include "support/TextTrim.h"
 
 #include <charconv>
 #include <cmath>
@@ -9,29 +9,8 @@ namespace linkvane {
 
 namespace {
 
-std::string Trimmed(const std::string& s) {
-    size_t b = 0;
-    size_t e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') {
-        ++b;
-    }
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') {
-        --e;
-    }
-    return s.substr(b, e - b);
-}
-
-std::string LowerAscii(std::string s) {
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return s;
-}
-
 bool ParseInt(const std::string& text, int64_t& out) {
-    const std::string t = Trimmed(text);
+    const std::string t = TrimText(text);
     const char* b = t.data();
     const char* e = b + t.size();
     if (b != e && *b == '+') {
@@ -42,7 +21,7 @@ bool ParseInt(const std::string& text, int64_t& out) {
 }
 
 bool ParseFloat(const std::string& text, double& out) {
-    const std::string t = Trimmed(text);
+    const std::string t = TrimText(text);
     const char* b = t.data();
     const char* e = b + t.size();
     if (b != e && *b == '+') {
@@ -84,7 +63,7 @@ std::string DateTimeToText(const QDateTime& value) {
 }
 
 QDateTime TextToDateTime(const std::string& text) {
-    const std::string s = Trimmed(text);
+    const std::string s = TrimText(text);
     size_t p = 0;
     int year = 0;
     int month = 0;
@@ -247,7 +226,7 @@ bool TDBValue::AsBoolean() const {
         return *d != 0;
     }
     if (const auto* t = std::get_if<std::string>(&m_v)) {
-        const std::string v = LowerAscii(Trimmed(*t));
+        const std::string v = LowerAscii(TrimText(*t));
         if (v == "true" || v == "t" || v == "yes" || v == "y" || v == "on") {
             return true;
         }

@@ -3,6 +3,7 @@
 #include "runner/uURLExtractor.h"
 #include "support/PathTools.h"
 #include "support/ShowMsg.h"
+#include "support/TextTrim.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -57,21 +58,7 @@ bool TTaskControl::LoadTaskList(const std::string& FileName) {
     std::ifstream in(FileName, std::ios::binary);
     std::ostringstream buffer;
     buffer << in.rdbuf();
-    const std::string text = buffer.str();
-    TaskList.clear();
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t eol = text.find_first_of("\r\n", pos);
-        if (eol == std::string::npos) {
-            TaskList.push_back(text.substr(pos));
-            break;
-        }
-        TaskList.push_back(text.substr(pos, eol - pos));
-        pos = eol + 1;
-        if (text[eol] == '\r' && pos < text.size() && text[pos] == '\n') {
-            ++pos;
-        }
-    }
+    TaskList = SplitTextLines(buffer.str());
     BatchFileName = FileName;
     TaskCount = static_cast<int>(TaskList.size());
     TaskNo = 1;

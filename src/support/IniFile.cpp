@@ -76,21 +76,8 @@ bool TIniFile::LoadFromFile(const std::string& fileName) {
 }
 
 void TIniFile::SetText(const std::string& text) {
-    m_lines.clear();
     m_hasBom = text.rfind("\xEF\xBB\xBF", 0) == 0;
-    size_t pos = m_hasBom ? 3 : 0;
-    while (pos < text.size()) {
-        size_t eol = text.find_first_of("\r\n", pos);
-        if (eol == std::string::npos) {
-            m_lines.push_back(text.substr(pos));
-            break;
-        }
-        m_lines.push_back(text.substr(pos, eol - pos));
-        pos = eol + 1;
-        if (text[eol] == '\r' && pos < text.size() && text[pos] == '\n') {
-            ++pos;
-        }
-    }
+    m_lines = SplitTextLines(std::string_view(text).substr(m_hasBom ? 3 : 0));
 }
 
 std::string TIniFile::Text() const {

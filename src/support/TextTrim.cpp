@@ -31,6 +31,24 @@ std::string UpperAscii(std::string_view Text) {
     return r;
 }
 
+std::vector<std::string> SplitTextLines(std::string_view Text) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < Text.size()) {
+        const size_t eol = Text.find_first_of("\r\n", pos);
+        if (eol == std::string_view::npos) {
+            lines.emplace_back(Text.substr(pos));
+            break;
+        }
+        lines.emplace_back(Text.substr(pos, eol - pos));
+        pos = eol + 1;
+        if (Text[eol] == '\r' && pos < Text.size() && Text[pos] == '\n') {
+            ++pos;
+        }
+    }
+    return lines;
+}
+
 std::string LowerAscii(std::string_view Text) {
     std::string r(Text);
     for (char& c : r)

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace linkvane {
 
@@ -10,6 +11,10 @@ namespace linkvane {
 std::string TrimText(std::string_view Text);
 /// TrimText in place.
 void TrimTextInPlace(std::string& Text);
+
+/// The lines of a text: they end at CR LF, CR or LF, and a break at the very
+/// end adds no line.
+std::vector<std::string> SplitTextLines(std::string_view Text);
 
 /// Text with the ASCII letters in upper case; other bytes (UTF-8 included)
 /// stay as they are.
