@@ -56,12 +56,19 @@ void TURLExtractor::RefreshDerivedParams() {
 void TURLExtractor::AssignQuery(TDBQuery& Query, const std::string& ConnectionFile,
                                 const std::string& SQL) {
     const std::string name = ExpandTaskPath(ConnectionFile);
+    // A query left open by the previous task's run would go on reading and
+    // writing that task's table.
+    Query.Close();
     std::error_code ec;
     if (!name.empty() && std::filesystem::is_regular_file(name, ec)) {
         Query.ConnectionString = ConnectionStringForFile(name);
         Query.SQL = SQL;
         return;
     }
+    // Without a connection the run ends when it opens the query, instead of
+    // crawling into the table of a task loaded before.
+    Query.ConnectionString.clear();
+    Query.SQL = SQL;
     ShowMessageBox("File not exist: " + name, "LoadParam", TMsgButtons::AbortRetryIgnore,
                    TMsgIcon::None);
 }

@@ -148,6 +148,9 @@ private:
     /// reports the missing file and leaves Query as it was.
     void AssignQuery(TDBQuery& Query, const std::string& ConnectionFile, const std::string& SQL);
 
+    /// The passes of the link-table run, from the seed row to the end.
+    int RunLinkTablePasses();
+
     /// A text of the page that changes when a click brings other content.
     std::string PageFingerprint() const;
 

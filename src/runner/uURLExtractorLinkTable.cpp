@@ -9,7 +9,36 @@
 
 namespace linkvane {
 
+namespace {
+
+/// Closes a query on the way out of a failed run: what it posted is stored,
+/// and an error of its own would only hide the one that ended the run.
+void CloseAfterError(TDBQuery& Query) noexcept {
+    try {
+        Query.Close();
+    } catch (const std::exception&) {
+    }
+}
+
+} // namespace
+
 int TURLExtractor::ExecuteLinkTable() {
+    int total = 0;
+    try {
+        total = RunLinkTablePasses();
+    } catch (...) {
+        CloseAfterError(m_InputQuery);
+        CloseAfterError(m_OutputQuery);
+        throw;
+    }
+    // An open result holds a read snapshot of the database (a transaction on
+    // a server) for as long as it stays open: nothing keeps it after the run.
+    m_InputQuery.Close();
+    m_OutputQuery.Close();
+    return total;
+}
+
+int TURLExtractor::RunLinkTablePasses() {
     int total = 0;
     int urlNo = 0;
     int urlCount = 0;
@@ -19,18 +48,18 @@ int TURLExtractor::ExecuteLinkTable() {
     input.Close();
     input.Open();
     if (input.Eof()) {
+        // An error before the post (a field the query lacks) ends the run;
+        // a row the table refuses leaves the queue empty, which ends it too.
         input.Append();
         input.FieldByName("LinkURL").SetAsString(m_params.InputParam.InitURL);
         input.FieldByName("PageLevel").SetAsInteger(0);
         input.FieldByName("Processed").SetAsBoolean(false);
         try {
             input.Post();
-            input.Commit();
         } catch (const std::exception&) {
-            // The seed row could not be stored: the queue stays empty and
-            // the run ends at once.
             input.Cancel();
         }
+        input.Commit();
     }
     while (input.RecordCount() > 0) {
         urlCount += static_cast<int>(input.RecordCount());
@@ -79,6 +108,7 @@ bool TURLExtractor::AddLinkToTable(const QString& LinkURL, const QString& LinkTe
             output.FieldByName("ExtraData").SetAsWideString(ExtraData);
         }
     } catch (...) {
+        // The caller drops this link; the next one starts from a clean row.
         output.Cancel();
         throw;
     }

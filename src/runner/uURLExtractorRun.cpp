@@ -111,6 +111,10 @@ int TURLExtractor::ExecuteList(const QStringList* List) {
     }
     m_RunState = TRunState::Stopped;
     m_EntryList.clear();
+    // An open output table holds a read snapshot (a transaction on a
+    // server), which would keep others from changing the table while the
+    // program sits idle.
+    m_OutputQuery.Close();
     return total;
 }
 
@@ -259,6 +263,10 @@ int TURLExtractor::ExtractPage(int PageLevel, int ParentID) {
     TOutputTextFile file;
     if (toTextFile) {
         file.OpenForAppend(m_OutputFileName);
+    } else if (!m_OutputQuery.Active()) {
+        // Like a result file that cannot be opened, a link table that cannot
+        // be opened ends the run instead of dropping every link of the page.
+        m_OutputQuery.Open();
     }
     const TURLExtractParam& ex = m_params.ExtractParam;
     std::vector<int32_t> positions;
