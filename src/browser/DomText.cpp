@@ -109,14 +109,22 @@ public:
             m_lineStart = !m_out.empty() && m_out.back() == '\n';
             return;
         }
-        for (char c : t) {
-            if (IsCollapsible(c)) {
+        // Runs of non-blank characters are copied whole.
+        const size_t n = t.size();
+        size_t i = 0;
+        while (i < n) {
+            if (IsCollapsible(t[i])) {
                 m_space = true;
+                ++i;
                 continue;
             }
+            size_t end = i + 1;
+            while (end < n && !IsCollapsible(t[end]))
+                ++end;
             StartPiece();
-            m_out += c;
+            m_out.append(t, i, end - i);
             m_lineStart = false;
+            i = end;
         }
     }
     void RequireBreaks(int Count) {

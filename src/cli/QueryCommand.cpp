@@ -182,6 +182,7 @@ int RunQuery(const std::vector<std::string>& args, std::ostream& out, std::ostre
         std::vector<int32_t> positions;
         const TNode collection = extractor.GetNodeCollection(nodePath, positions);
         std::string lines;
+        lines.reserve(positions.size() * 96);
         std::string url;
         std::string text;
         for (int32_t position : positions) {
