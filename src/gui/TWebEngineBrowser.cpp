@@ -21,6 +21,8 @@
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
+#include <csignal>
+
 namespace linkvane {
 namespace {
 
@@ -128,7 +130,7 @@ TWebEngineBrowser::TWebEngineBrowser(QObject* Parent)
         m_awaitingStart = false;
         // A navigation the page never began (refused before it started).
         if (!m_page->isLoading())
-            EndLoading(QStringLiteral("Done"));
+            EndWithFailure(m_loadingUrl, QStringLiteral("The page did not begin to load"));
     });
 
     StartPageProcess();
@@ -208,6 +210,7 @@ void TWebEngineBrowser::StartNavigation(const QString& Url) {
     m_documentStale = true;
     ++m_pageSerial;
     m_loadingUrl = Url;
+    m_committed = false;
     m_startTimer.start();
     m_loadStatus = QStringLiteral("Opening ") + Url + QStringLiteral("...");
     SetStatusText(m_loadStatus);
@@ -221,6 +224,24 @@ void TWebEngineBrowser::Stop() {
     // What has arrived so far stays the document, as in a browser.
     m_page->triggerAction(QWebEnginePage::Stop);
     EndLoading(QStringLiteral("Stopped"));
+}
+
+void TWebEngineBrowser::EndWithFailure(const QString& Url, const QString& Failure) {
+    // The page still shows the document before; a run must not take that
+    // for the page asked for, so a small error document stands for it.
+    m_failedUrl = Url;
+    const std::string html =
+        "<html><head><title>Cannot open page</title></head><body><h1>Cannot open page</h1><p>" +
+        Url.toHtmlEscaped().toStdString() + "</p><p>" + Failure.toHtmlEscaped().toStdString() +
+        "</p></body></html>";
+    TDocumentOptions options;
+    options.URL = Url.toStdString();
+    options.ForceUtf8 = true;
+    m_document = ParseHtmlDocument(html, options);
+    m_document.SetOwner(m_clickRouter);
+    m_snapshotDocs.clear();
+    m_snapshotSerial = m_pageSerial;
+    EndLoading(QStringLiteral("Cannot open ") + Url + QStringLiteral(": ") + Failure);
 }
 
 void TWebEngineBrowser::EndLoading(const QString& Status) {
@@ -242,6 +263,7 @@ void TWebEngineBrowser::OnLoadingChanged(const QWebEngineLoadingInfo& Info) {
         if (!m_awaitingStart)
             ++m_pageSerial;
         m_renderGone = false;
+        m_committed = false;
         m_loading = true;
         m_awaitingStart = false;
         m_startTimer.stop();
@@ -259,6 +281,8 @@ void TWebEngineBrowser::OnLoadingChanged(const QWebEngineLoadingInfo& Info) {
             return;
         if (Info.status() == QWebEngineLoadingInfo::LoadSucceededStatus)
             EndLoading(QStringLiteral("Done"));
+        else if (!m_committed)
+            EndWithFailure(UrlText(Info.url()), Info.errorString());
         else if (Info.status() == QWebEngineLoadingInfo::LoadStoppedStatus)
             EndLoading(QStringLiteral("Stopped"));
         else
@@ -278,6 +302,10 @@ void TWebEngineBrowser::OnUrlChanged() {
     if (!m_navigated)
         return;
     m_documentStale = true;
+    if (m_loading) {
+        m_committed = true;
+        m_failedUrl.clear();
+    }
     // A navigation that replaced one still loading shows itself only so.
     if (m_awaitingStart) {
         m_awaitingStart = false;
@@ -300,6 +328,12 @@ void TWebEngineBrowser::OnNewWindowRequested(QWebEngineNewWindowRequest& Request
 }
 
 void TWebEngineBrowser::OnRenderProcessTerminated() {
+    // The end of a process ended for not answering may be reported only
+    // after the next load began; it says nothing about that load.
+    if (m_endedProcess) {
+        m_endedProcess = false;
+        return;
+    }
     m_renderGone = true;
     if (m_abortWait)
         m_abortWait(TScriptExit::Destroyed);
@@ -320,6 +354,8 @@ int32_t TWebEngineBrowser::ReadyState() const {
 QString TWebEngineBrowser::LocationURL() const {
     if (!m_navigated)
         return {};
+    if (!m_failedUrl.isEmpty())
+        return m_failedUrl;
     const QUrl url = m_page->url();
     return url.isEmpty() ? QString() : UrlText(url);
 }
@@ -359,7 +395,7 @@ TWebEngineBrowser::RunScript(const QString& Name, const QJsonObject& Args, QVari
     connect(m_page, &QWebEnginePage::loadStarted, loop, [w] { w->Finish(TScriptExit::Navigated); });
     connect(m_page, &QWebEnginePage::urlChanged, loop, [w] { w->Finish(TScriptExit::Navigated); });
     connect(m_page, &QObject::destroyed, loop, [w] { w->Finish(TScriptExit::Destroyed); });
-    QTimer::singleShot(ScriptTimeoutMs, loop, [w] { w->Finish(TScriptExit::TimedOut); });
+    QTimer::singleShot(m_scriptTimeoutMs, loop, [w] { w->Finish(TScriptExit::TimedOut); });
     auto previousAbort = std::move(m_abortWait);
     m_abortWait = [w](TScriptExit How) { w->Finish(How); };
 
@@ -370,7 +406,34 @@ TWebEngineBrowser::RunScript(const QString& Name, const QJsonObject& Args, QVari
         return TScriptExit::Destroyed;
     m_abortWait = std::move(previousAbort);
     Result = wait->Value;
+    if (wait->Exit == TScriptExit::TimedOut) {
+        EndUnresponsivePage();
+        if (!self)
+            return TScriptExit::Destroyed;
+    }
     return wait->Exit;
+}
+
+void TWebEngineBrowser::EndUnresponsivePage() {
+    // A page whose scripts never give the thread back holds its process,
+    // and every later page of its site would wait for it in vain; the
+    // process is ended, and the next navigation starts a new one.
+    // A navigation begun before the page learns of the end would be sent to
+    // the dying process and fail, so the end is waited for.
+    const qint64 pid = m_page->renderProcessPid();
+    m_renderGone = true;
+    if (pid > 0 && ::kill(static_cast<pid_t>(pid), SIGKILL) == 0) {
+        m_endedProcess = true;
+        QEventLoop loop;
+        connect(m_page, &QWebEnginePage::renderProcessTerminated, &loop, &QEventLoop::quit);
+        connect(m_page, &QObject::destroyed, &loop, &QEventLoop::quit);
+        QTimer::singleShot(ProcessEndTimeoutMs, &loop, &QEventLoop::quit);
+        QPointer<TWebEngineBrowser> self(this);
+        loop.exec();
+        if (!self)
+            return;
+    }
+    SetStatusText(QStringLiteral("The page stopped answering and was closed"));
 }
 
 // --- the document ------------------------------------------------------------
@@ -399,6 +462,11 @@ void TWebEngineBrowser::TakeSnapshot() {
     // during the wait) sees the snapshot held.
     if (m_inScript || !m_page)
         return;
+    // An error document stands for a page that did not load.
+    if (!m_failedUrl.isEmpty()) {
+        m_documentStale = false;
+        return;
+    }
     m_inScript = true;
     QPointer<TWebEngineBrowser> self(this);
     bool numbered = false;

@@ -39,13 +39,16 @@ namespace linkvane {
 class TWebEngineBrowser final : public TWebBrowser {
     Q_OBJECT
 public:
-    /// Milliseconds a page script (a snapshot, a click) may run before the
-    /// engine gives up on it; a page busy in an endless script answers
-    /// nothing rather than stalling a run.
+    /// Milliseconds a page script (a snapshot, a click) may take by default.
+    /// A page that does not answer in that time is busy in an endless
+    /// script: its process is ended (the next navigation starts a new one)
+    /// rather than letting it stall a run.
     static constexpr int ScriptTimeoutMs = 10000;
     /// Milliseconds after Navigate in which the page must begin loading;
     /// a navigation the page never starts ends the loading state then.
     static constexpr int StartTimeoutMs = 5000;
+    /// Milliseconds waited at most for the end of a page process that was ended.
+    static constexpr int ProcessEndTimeoutMs = 3000;
     /// Milliseconds the constructor waits at most for Chromium's page process.
     static constexpr int StartUpTimeoutMs = 20000;
     /// RefreshDocument within this many milliseconds of the last look at a
@@ -78,6 +81,7 @@ public:
     /// the view belongs to Parent.
     QWebEngineView* CreateView(QWidget* Parent);
     QWebEngineView* View() const { return m_view; }
+    void SetScriptTimeout(int Milliseconds) { m_scriptTimeoutMs = Milliseconds; }
     QWebEnginePage* Page() const { return m_page; }
     QWebEngineProfile* Profile() const { return m_profile; }
 
@@ -93,6 +97,7 @@ private:
 
     void StartPageProcess();
     TScriptExit RunScript(const QString& Name, const QJsonObject& Args, QVariant& Result);
+    void EndUnresponsivePage();
     void TakeSnapshot();
     /// Makes the snapshot's documents; false when a parsed document does
     /// not hold the page's elements one for one.
@@ -107,6 +112,8 @@ private:
 
     void StartNavigation(const QString& Url);
     void EndLoading(const QString& Status);
+    /// Ends a load that showed nothing: an error document takes its place.
+    void EndWithFailure(const QString& Url, const QString& Failure);
     void OnLoadingChanged(const QWebEngineLoadingInfo& Info);
     void OnLoadProgress(int Progress);
     void OnUrlChanged();
@@ -125,8 +132,16 @@ private:
     bool m_awaitingStart = false;
     QTimer m_startTimer;
     bool m_navigated = false;
+    /// The page's process has ended; scripts cannot run until a load begins.
     bool m_renderGone = false;
+    /// EndUnresponsivePage ended the page's process.
+    bool m_endedProcess = false;
     QString m_loadingUrl;
+    /// The load under way has shown its document (its address is the page's).
+    bool m_committed = false;
+    /// The address of a load that failed before it showed anything; while
+    /// set, an error document is the document.
+    QString m_failedUrl;
     /// The status text of the load, shown again when the mouse leaves a link.
     QString m_loadStatus;
     /// Counts the documents the page has begun to show.
@@ -141,6 +156,7 @@ private:
     /// The page may hold a document the snapshot does not show yet.
     bool m_documentStale = true;
     bool m_inScript = false;
+    int m_scriptTimeoutMs = ScriptTimeoutMs;
     /// Ends the script wait under way, if any.
     std::function<void(TScriptExit)> m_abortWait;
     QElapsedTimer m_lastClick;

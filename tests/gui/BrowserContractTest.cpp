@@ -51,13 +51,24 @@ TEST_P(EngineContract, OneDocumentCompletePerPageAndNoDocumentBefore) {
     EXPECT_EQ(m_browser->Document().Title(), "Page A");
 }
 
-TEST_P(EngineContract, NetworkFailureIsReportedInTheStatusText) {
+TEST_P(EngineContract, PageThatCannotBeReachedIsAnErrorDocument) {
+    m_server.Page("/a", "<title>Page A</title><a href='/b'>b</a>");
     m_server.Start();
-    const std::string url = m_server.Url("/gone");
-    m_server.Stop();
+    TestHttpServer gone;
+    gone.Start();
+    const std::string url = gone.Url("/gone");
+    gone.Stop();
+    Open(m_server.Url("/a"));
+    m_statusTexts.clear();
+    // The page before must not be read again as the page asked for.
     Open(url);
-    EXPECT_TRUE(m_statusTexts.filter(QStringLiteral("Cannot open ")).size() == 1)
+    EXPECT_EQ(m_statusTexts.filter(QStringLiteral("Cannot open ")).size(), 1)
         << m_statusTexts.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(m_browser->LocationURL().toStdString(), url);
+    m_browser->RefreshDocument();
+    const TNode doc = m_browser->Document();
+    EXPECT_EQ(doc.Title(), "Cannot open page");
+    EXPECT_EQ(doc.Tags("A").Length(), 0);
 }
 
 TEST_P(EngineContract, PostSendsTheRefererGiven) {

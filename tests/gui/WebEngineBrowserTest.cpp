@@ -135,6 +135,24 @@ TEST_F(WebEngineBrowserTest, PatternStringsChangeTheSnapshotUntilThePageChanges)
     EXPECT_EQ(m_engine.GetNodeByPath("P[1#]").InnerText(), "new");
 }
 
+TEST_F(WebEngineBrowserTest, PageThatStopsAnsweringIsClosedAndTheNextOneLoads) {
+    m_server.Page("/hang", "<a href='/h'>h</a><script>addEventListener('load', () => "
+                           "setTimeout(() => { for (;;) {} }, 100))</script>");
+    m_server.Page("/next", "<a href='/n'>n</a>");
+    m_server.Start();
+    m_browser.SetScriptTimeout(500);
+    Open("/hang");
+    WaitWithMessages(300, true);
+    QElapsedTimer timer;
+    timer.start();
+    m_browser.RefreshDocument();
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_EQ(m_browser.StatusText(), QStringLiteral("The page stopped answering and was closed"));
+    // The page of the same site that follows loads in a new process.
+    Open("/next");
+    EXPECT_EQ(Links(m_engine), (std::vector<std::string>{m_server.Url("/n")}));
+}
+
 TEST_F(WebEngineBrowserTest, FramesOfAnotherOriginAnswerNothing) {
     test::TestHttpServer other; // another port: another origin
     // Its connection is not kept open for the browser, which outlives it.
