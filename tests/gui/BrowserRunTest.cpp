@@ -33,22 +33,25 @@ const char* const ScriptPagedList = R"(<body><ul id="list"></ul><button id="next
   show();
 </script></body>)";
 
-/// Writes a task over the entries Urls into Dir: every A element, layout
-/// "LinkURL {Tab} LinkText" with extra data, results in out.txt.
-std::string WriteTask(const test::TempDir& Dir, const std::vector<std::string>& Urls,
-                      const std::string& ExtractLines) {
+/// Writes a task over Entries into Dir: every A element, layout
+/// "LinkURL {Tab} LinkText" (with extra data), results in out.txt, no extra
+/// polls. The other lines go into their sections.
+std::string WriteTask(const test::TempDir& Dir, const std::vector<std::string>& Entries,
+                      const std::string& ExtractLines,
+                      const std::string& InputLines = "InputType=1\r\n",
+                      const std::string& MaxWaitSeconds = "30") {
     std::string list;
-    for (const std::string& url : Urls)
-        list += url + "\r\n";
+    for (const std::string& entry : Entries)
+        list += entry + "\r\n";
     Dir.Write("list.txt", list);
-    return Dir.Write("task.lvt", "[Input]\r\nInputType=1\r\nURLMidListFileName=list.txt\r\n"
-                                 "[Extract]\r\nLinkCollectionNodePath=.A\r\n" +
-                                     ExtractLines +
+    return Dir.Write("task.lvt", "[Input]\r\nURLMidListFileName=list.txt\r\n" + InputLines +
+                                     "[Extract]\r\nLinkCollectionNodePath=.A\r\n" + ExtractLines +
                                      "LinkText_Length_Min=0\r\nLinkText_Length_Max=500\r\n"
                                      "[Output]\r\nOutputType=1\r\nLayoutType=3\r\n"
                                      "OutputTextFileName=out.txt\r\n"
                                      "[Options]\r\nMinRepeatTimes=0\r\nMinWaitSeconds=0\r\n"
-                                     "MaxWaitSeconds=30\r\n");
+                                     "MaxWaitSeconds=" +
+                                     MaxWaitSeconds + "\r\n");
 }
 
 class BrowserRunTest : public ::testing::Test {
@@ -124,6 +127,39 @@ TEST_F(BrowserRunTest, BothEnginesWriteTheSameResultsForPagesWithoutScripts) {
     EXPECT_EQ(staticRecords, 10);
     EXPECT_EQ(browserRecords, staticRecords);
     EXPECT_EQ(browserResult, staticResult);
+}
+
+TEST_F(BrowserRunTest, RunnerPostsEachEntry) {
+    m_server.Server().Post("/search", [](const httplib::Request& Req, httplib::Response& Res) {
+        Res.set_content("<a href='/found?" + Req.body + "'>found</a>", "text/html");
+    });
+    m_server.Start();
+    // InputType 3: each entry is form data posted to PostTargetURL.
+    const std::string task =
+        WriteTask(m_dir, {"q=a&n=1", "q=b+c%21"}, "",
+                  "InputType=3\r\nPostTargetURL=" + m_server.Url("/search") + "\r\n");
+    TWebEngineBrowser browser;
+    int records = 0;
+    EXPECT_EQ(Run(task, browser, records), m_server.Url("/found?q=a&n=1") + "\tfound\r\n" +
+                                               m_server.Url("/found?q=b+c%21") + "\tfound\r\n");
+    std::vector<std::string> bodies;
+    for (const test::TRecordedRequest& request : m_server.Requests()) {
+        if (request.Method != "POST")
+            continue;
+        bodies.push_back(request.Body);
+        EXPECT_EQ(request.Header("Content-Type"), "application/x-www-form-urlencoded");
+    }
+    EXPECT_EQ(bodies, (std::vector<std::string>{"q=a&n=1", "q=b+c%21"}));
+}
+
+TEST_F(BrowserRunTest, RunnerExtractsAPageThatNeverFinishes) {
+    m_server.NeverEnding("/slow", "<title>slow</title><a href='/first'>first</a>");
+    m_server.Start();
+    const std::string task = WriteTask(m_dir, {m_server.Url("/slow")}, "", "InputType=1\r\n", "0");
+    TWebEngineBrowser browser;
+    int records = 0;
+    EXPECT_EQ(Run(task, browser, records), m_server.Url("/first") + "\tfirst\r\n");
+    EXPECT_FALSE(browser.Busy());
 }
 
 TEST_F(BrowserRunTest, CommandLineRunsAndQueriesOffScreen) {
