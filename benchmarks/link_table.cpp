@@ -8,99 +8,18 @@
 // unique index, and whether the query is closed and opened again after every
 // 100 appended rows (each reopen commits).
 
-#include "db/TDBQuery.h"
+#include "BenchLinkTable.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QDateTime>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
-#include <stdexcept>
-#include <string>
-#include <unistd.h>
-
 namespace {
 
 using linkvane::TDBQuery;
+using linkvane::bench::LinkTableDatabase;
 
 constexpr int kPageRows = 10000;
-
-std::string ReadFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + name);
-    }
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-/// A folder for the databases, removed at exit.
-const std::string& WorkDir() {
-    struct TWorkDir {
-        TWorkDir() {
-            path = (std::filesystem::temp_directory_path() / "linkvane-bench-XXXXXX").string();
-            if (!mkdtemp(path.data())) {
-                throw std::runtime_error("mkdtemp failed");
-            }
-        }
-        ~TWorkDir() {
-            std::error_code ec;
-            std::filesystem::remove_all(path, ec);
-        }
-        std::string path;
-    };
-    static const TWorkDir dir;
-    return dir.path;
-}
-
-void Exec(const std::string& connection, const std::string& sql) {
-    TDBQuery q;
-    q.ConnectionString = connection;
-    q.SQL = sql;
-    q.ExecSQL();
-}
-
-/// A link table holding `rows` link-like rows, made once per kind.
-std::string Database(int64_t rows, bool unique, bool fresh) {
-    static std::map<std::string, std::string> made;
-    static int freshCount = 0;
-    std::string name = "links_" + std::to_string(rows) + (unique ? "_unique" : "");
-    if (fresh) {
-        name += "_" + std::to_string(++freshCount);
-    }
-    if (auto it = made.find(name); it != made.end()) {
-        return it->second;
-    }
-    const std::string file = WorkDir() + "/" + name + ".db";
-    const std::string connection = "Provider=SQLite;Data Source=" + file;
-    Exec(connection,
-         ReadFile(std::string(LINKVANE_SOURCE_DIR) + "/data/examples/links-sqlite.sql"));
-    if (unique) {
-        Exec(connection,
-             ReadFile(std::string(LINKVANE_SOURCE_DIR) + "/data/examples/links-unique.sql"));
-    }
-    if (rows > 0) {
-        Exec(connection,
-             "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < " +
-                 std::to_string(rows) +
-                 ") INSERT INTO Links (LinkURL, LinkText, PageLevel, ParentID, Processed, "
-                 "ExtractTime, ExtraData) SELECT 'https://www.example.org/section-' || (x % 97) "
-                 "|| '/article-' || x || '.html?ref=list&page=' || (x % 13), 'Article number ' "
-                 "|| x || ' of the example site', x % 6, x / 20, x % 3 <> 0, "
-                 "'2026/01/02 03:04:05', CASE WHEN x % 4 = 0 THEN 'extra ' || x END FROM n");
-    }
-    // What making the table left in the log and in the system's cache is
-    // written out now, not in the first timed commit.
-    Exec(connection, "PRAGMA wal_checkpoint(TRUNCATE)");
-    sync();
-    made[name] = connection;
-    return connection;
-}
 
 /// Appends one page of links and commits them, as the runner stores a page.
 void StorePage(TDBQuery& out, int64_t& serial, bool reopenEvery100) {
@@ -141,7 +60,7 @@ void BM_StoreOnePage(benchmark::State& state) {
         // a page a round, which is 1% of it. The query is open already, as
         // it is after the first link of a run.
         TDBQuery out;
-        out.ConnectionString = Database(rowsBefore, unique, rowsBefore == 0);
+        out.ConnectionString = LinkTableDatabase(rowsBefore, unique, rowsBefore == 0);
         out.SQL = "SELECT * FROM Links";
         out.Open();
         state.ResumeTiming();
@@ -158,7 +77,7 @@ void BM_StoreOnePage(benchmark::State& state) {
 /// Opening the output query: reads one row whatever the table's size.
 void BM_OpenTableSQL(benchmark::State& state) {
     TDBQuery out;
-    out.ConnectionString = Database(state.range(0), false, false);
+    out.ConnectionString = LinkTableDatabase(state.range(0), false, false);
     out.SQL = "SELECT * FROM Links";
     for (auto _ : state) {
         out.Open();
