@@ -87,6 +87,23 @@ private:
     QByteArray m_referer;
 };
 
+/// Marks a page script under way for as long as it lives (unless the
+/// browser is gone by then).
+class TWebEngineBrowser::TScriptScope {
+public:
+    explicit TScriptScope(TWebEngineBrowser* Browser) : m_browser(Browser) {
+        Browser->m_inScript = true;
+    }
+    ~TScriptScope() {
+        if (m_browser)
+            m_browser->m_inScript = false;
+    }
+    bool Alive() const { return !m_browser.isNull(); }
+
+private:
+    QPointer<TWebEngineBrowser> m_browser;
+};
+
 /// Hands clicks on snapshot elements to the browser; documents hold it weakly.
 class TWebEngineBrowser::TClickRouter final : public TDocumentOwner {
 public:
@@ -108,8 +125,8 @@ TWebEngineBrowser::TWebEngineBrowser(QObject* Parent)
     m_profile->setUrlRequestInterceptor(m_refererInterceptor);
     m_page = new TPage(m_profile, this);
     QWebEngineSettings* settings = m_page->settings();
-    // A failed load leaves the page empty and says why in the status text,
-    // instead of showing an error page that would be read as the document.
+    // A failed load gets our own error document (see EndWithFailure), not
+    // Chromium's error page, which scripts cannot read.
     settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
 
@@ -467,41 +484,43 @@ void TWebEngineBrowser::TakeSnapshot() {
         m_documentStale = false;
         return;
     }
-    m_inScript = true;
-    QPointer<TWebEngineBrowser> self(this);
     bool numbered = false;
     bool done = false;
-    for (int attempt = 0; attempt < 3 && !done; ++attempt) {
-        QJsonObject args{{QStringLiteral("token"), m_snapshotToken},
-                         {QStringLiteral("generation"), m_snapshotGeneration},
-                         {QStringLiteral("force"), numbered},
-                         {QStringLiteral("numbered"), numbered},
-                         {QStringLiteral("idAttribute"), IdAttribute}};
-        QVariant result;
-        const TScriptExit exit = RunScript(QStringLiteral("snapshot"), args, result);
-        if (!self)
-            return;
-        if (exit == TScriptExit::Navigated)
-            continue; // the new document is asked next
-        if (exit != TScriptExit::Result)
-            break;
-        const QVariantMap map = result.toMap();
-        if (map.isEmpty())
-            break; // the script failed: the page holds no document it can read
-        if (map.contains(QStringLiteral("unchanged"))) {
-            done = true;
-            break;
+    {
+        TScriptScope scope(this);
+        for (int attempt = 0; attempt < 3 && !done; ++attempt) {
+            QJsonObject args{{QStringLiteral("token"), m_snapshotToken},
+                             {QStringLiteral("generation"), m_snapshotGeneration},
+                             {QStringLiteral("force"), numbered},
+                             {QStringLiteral("numbered"), numbered},
+                             {QStringLiteral("idAttribute"), IdAttribute}};
+            QVariant result;
+            const TScriptExit exit = RunScript(QStringLiteral("snapshot"), args, result);
+            if (!scope.Alive())
+                return;
+            // A new document is asked next. Stop ends the wait (a page may hang),
+            // but the page under way is still read: it is finished, not dropped.
+            if (exit == TScriptExit::Navigated || exit == TScriptExit::Stopped)
+                continue;
+            if (exit != TScriptExit::Result)
+                break;
+            const QVariantMap map = result.toMap();
+            if (map.isEmpty())
+                break; // the script failed: the page holds no document it can read
+            if (map.contains(QStringLiteral("unchanged"))) {
+                done = true;
+                break;
+            }
+            if (ParseSnapshot(map)) {
+                m_snapshotSerial = m_pageSerial;
+                done = true;
+                break;
+            }
+            // The parser built the page's elements differently than the browser
+            // holds them; number every element instead.
+            numbered = true;
         }
-        if (ParseSnapshot(map)) {
-            m_snapshotSerial = m_pageSerial;
-            done = true;
-            break;
-        }
-        // The parser built the page's elements differently than the browser
-        // holds them; number every element instead.
-        numbered = true;
     }
-    m_inScript = false;
     if (done) {
         m_documentStale = false;
         m_lastLook.start();
@@ -602,14 +621,15 @@ void TWebEngineBrowser::ClickElement(const TNode& Element) {
                      {QStringLiteral("index"), static_cast<qint64>(index)},
                      {QStringLiteral("tag"), QString::fromStdString(LowerAscii(Element.TagName()))},
                      {QStringLiteral("attributes"), attributes}};
-    m_inScript = true;
-    QPointer<TWebEngineBrowser> self(this);
-    m_lastClick.start();
+    TScriptExit exit = TScriptExit::Destroyed;
     QVariant result;
-    const TScriptExit exit = RunScript(QStringLiteral("click"), args, result);
-    if (!self)
-        return;
-    m_inScript = false;
+    {
+        TScriptScope scope(this);
+        m_lastClick.start();
+        exit = RunScript(QStringLiteral("click"), args, result);
+        if (!scope.Alive())
+            return;
+    }
     // Handlers may have changed the page; the next query looks.
     m_documentStale = true;
     if (exit == TScriptExit::Result && !result.toBool())

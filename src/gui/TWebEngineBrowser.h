@@ -89,6 +89,7 @@ private:
     class TPage;
     class TClickRouter;
     class TRefererInterceptor;
+    class TScriptScope;
     enum class TScriptExit { Result, Navigated, Stopped, Destroyed, TimedOut };
     struct TSnapshotDoc {
         TNode Document;
