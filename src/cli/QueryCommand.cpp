@@ -55,10 +55,10 @@ void KeepUntilExit(const TNode& Document) {
 }
 
 /// A page's trees take about fifty times its size in small blocks, and the
-/// first touch of each 4 KB page of them costs more than building them. So
-/// the heap is grown once, well ahead, and the kernel is asked for 2 MB pages
-/// there (granted where it offers them on request; elsewhere this only sets
-/// the heap's growth steps). Once per process.
+/// first touch of each 4 KB page of them took a third of the time of a
+/// query. So the heap is grown once, well ahead, and the kernel is asked for
+/// 2 MB pages there (granted where it offers them on request; elsewhere this
+/// only sets the heap's growth steps). Once per process.
 void PrepareHeapForLargePages() {
     static bool done = false;
     if (done)
