@@ -25,6 +25,9 @@
     'use strict';
     const maxDocuments = 64;
 
+    // Changes of inline style (animations) leave the snapshot as good as it was.
+    const matters = (record) => record.type !== 'attributes' || record.attributeName !== 'style';
+
     let state = window.__linkvaneSnapshot;
     if (!state) {
         state = {
@@ -36,8 +39,9 @@
             observed: new WeakSet(),
             observer: null,
         };
-        state.observer = new MutationObserver(function () {
-            state.dirty = true;
+        state.observer = new MutationObserver(function (records) {
+            if (records.some(matters))
+                state.dirty = true;
         });
         window.__linkvaneSnapshot = state;
     }
@@ -77,7 +81,7 @@
     }
 
     const found = readableDocuments();
-    if (!state.dirty && state.observer.takeRecords().length > 0)
+    if (!state.dirty && state.observer.takeRecords().some(matters))
         state.dirty = true;
     if (!state.dirty && (found.length !== state.documents.length ||
                          found.some((f, i) => f.doc !== state.documents[i])))
