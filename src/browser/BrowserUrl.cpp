@@ -1,5 +1,5 @@
-// Address resolution and serialization following the WHATWG URL standard
-// (https://url.spec.whatwg.org/), which is how browsers report element
+// Address resolution and serialization following the WHATWG URL Standard
+// (its parsing and serializing sections), which is how browsers report element
 // addresses; QUrl alone writes about one link in three hundred differently.
 
 #include "browser/BrowserUrl.h"
