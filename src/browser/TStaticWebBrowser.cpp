@@ -1,6 +1,7 @@
 #include "browser/TStaticWebBrowser.h"
 
 #include "browser/BrowserUrl.h"
+#include "support/TextTrim.h"
 
 #include <QFileInfo>
 #include <QNetworkReply>
@@ -40,13 +41,6 @@ private:
 
 namespace {
 
-std::string LowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    return s;
-}
-
 std::string HtmlEscaped(const QString& Text) {
     return Text.toHtmlEscaped().toStdString();
 }
@@ -64,20 +58,6 @@ void SplitContentType(const QByteArray& Header, QByteArray& Mime, QByteArray& Ch
                 Charset = Charset.mid(1, Charset.size() - 2);
         }
     }
-}
-
-/// Header lines "Name: value\r\n" as pairs.
-QList<QPair<QByteArray, QByteArray>> ParseHeaderLines(const QString& Headers) {
-    QList<QPair<QByteArray, QByteArray>> out;
-    const QStringList lines = Headers.split(QLatin1Char('\n'));
-    for (const QString& raw : lines) {
-        const QString line = raw.trimmed();
-        const qsizetype colon = line.indexOf(QLatin1Char(':'));
-        if (colon <= 0)
-            continue;
-        out.append({line.left(colon).trimmed().toLatin1(), line.mid(colon + 1).trimmed().toUtf8()});
-    }
-    return out;
 }
 
 bool IsSubmitButton(const TNode& Element) {
@@ -460,13 +440,7 @@ TNode TStaticWebBrowser::DocumentFromResponse(TLoad* Load) {
 }
 
 TNode TStaticWebBrowser::ErrorDocument(const QUrl& Url, const QString& Failure) {
-    TDocumentOptions options;
-    options.URL = UrlText(Url).toStdString();
-    options.ForceUtf8 = true;
-    const std::string html =
-        "<html><head><title>Cannot open page</title></head><body><h1>Cannot open page</h1><p>" +
-        HtmlEscaped(UrlText(Url)) + "</p><p>" + HtmlEscaped(Failure) + "</p></body></html>";
-    return ParseHtmlDocument(html, options);
+    return ErrorPageDocument(UrlText(Url), Failure);
 }
 
 void TStaticWebBrowser::Finish(TLoad* Load, const TNode& Document, const QString& Failure) {

@@ -50,6 +50,29 @@ QStringList WebBrowserEngineNames() {
     return names;
 }
 
+QList<QPair<QByteArray, QByteArray>> ParseHeaderLines(const QString& Headers) {
+    QList<QPair<QByteArray, QByteArray>> out;
+    for (const QString& raw : Headers.split(QLatin1Char('\n'))) {
+        const QString line = raw.trimmed();
+        const qsizetype colon = line.indexOf(QLatin1Char(':'));
+        if (colon > 0)
+            out.append(
+                {line.left(colon).trimmed().toLatin1(), line.mid(colon + 1).trimmed().toUtf8()});
+    }
+    return out;
+}
+
+TNode ErrorPageDocument(const QString& URL, const QString& Failure) {
+    TDocumentOptions options;
+    options.URL = URL.toStdString();
+    options.ForceUtf8 = true;
+    const std::string html =
+        "<html><head><title>Cannot open page</title></head><body><h1>Cannot open page</h1><p>" +
+        URL.toHtmlEscaped().toStdString() + "</p><p>" + Failure.toHtmlEscaped().toStdString() +
+        "</p></body></html>";
+    return ParseHtmlDocument(html, options);
+}
+
 QByteArray BrowserUserAgent() {
     QByteArray agent = QByteArrayLiteral("Mozilla/5.0 (X11; Linux x86_64) Linkvane");
     const QString version = QCoreApplication::applicationVersion();

@@ -3,7 +3,9 @@
 #include "browser/Dom.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -94,5 +96,14 @@ QStringList WebBrowserEngineNames();
 
 /// The User-Agent the engines send.
 QByteArray BrowserUserAgent();
+
+// Helpers the engines share.
+
+/// "Name: value" lines (CR LF or LF ended) as header pairs; lines without a
+/// name are skipped.
+QList<QPair<QByteArray, QByteArray>> ParseHeaderLines(const QString& Headers);
+/// The small document that stands for a page that could not be loaded: its
+/// address and the failure, at that address.
+TNode ErrorPageDocument(const QString& URL, const QString& Failure);
 
 } // namespace linkvane

@@ -39,19 +39,6 @@ QString UrlText(const QUrl& Url) {
     return QString::fromStdString(NormalizeURL(Url.toString(QUrl::FullyEncoded).toStdString()));
 }
 
-/// "Name: value" lines (CR LF or LF ended) as header pairs.
-QList<QPair<QByteArray, QByteArray>> HeaderLines(const QString& Headers) {
-    QList<QPair<QByteArray, QByteArray>> out;
-    for (const QString& raw : Headers.split(QLatin1Char('\n'))) {
-        const QString line = raw.trimmed();
-        const qsizetype colon = line.indexOf(QLatin1Char(':'));
-        if (colon > 0)
-            out.append(
-                {line.left(colon).trimmed().toLatin1(), line.mid(colon + 1).trimmed().toUtf8()});
-    }
-    return out;
-}
-
 } // namespace
 
 /// The page, with console messages of page scripts kept out of the program's output.
@@ -193,7 +180,7 @@ void TWebEngineBrowser::Navigate2(const QString& URL, int32_t, const QString&,
     const QUrl url = UrlFromUserInput(URL);
     if (url.scheme() == QLatin1String("javascript"))
         return; // addresses that run script are not navigations
-    auto headers = HeaderLines(Headers);
+    auto headers = ParseHeaderLines(Headers);
     QByteArray referer;
     for (auto it = headers.begin(); it != headers.end();) {
         if (it->first.compare("Referer", Qt::CaseInsensitive) == 0) {
@@ -247,14 +234,7 @@ void TWebEngineBrowser::EndWithFailure(const QString& Url, const QString& Failur
     // The page still shows the document before; a run must not take that
     // for the page asked for, so a small error document stands for it.
     m_failedUrl = Url;
-    const std::string html =
-        "<html><head><title>Cannot open page</title></head><body><h1>Cannot open page</h1><p>" +
-        Url.toHtmlEscaped().toStdString() + "</p><p>" + Failure.toHtmlEscaped().toStdString() +
-        "</p></body></html>";
-    TDocumentOptions options;
-    options.URL = Url.toStdString();
-    options.ForceUtf8 = true;
-    m_document = ParseHtmlDocument(html, options);
+    m_document = ErrorPageDocument(Url, Failure);
     m_document.SetOwner(m_clickRouter);
     m_snapshotDocs.clear();
     m_snapshotSerial = m_pageSerial;
