@@ -20,15 +20,6 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-template <typename F> std::string ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "";
-}
-
 std::string OpenError(const std::string& connection, const std::string& sql = "SELECT 1 AS One") {
     TDBQuery q;
     q.ConnectionString = connection;

@@ -54,16 +54,6 @@ std::string TaskValue(const std::string& text, const std::string& key) {
     return text.substr(start, text.find_first_of("\r\n", start) - start);
 }
 
-/// The message of the linkvane::Exception that `f` raises ("" when none).
-template <typename F> std::string ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "";
-}
-
 // Selects the rows still to be visited, as a crawl task does.
 const char* const kUnvisited =
     "SELECT ID, LinkURL, PageLevel, Processed FROM Links WHERE Processed=False ORDER BY ID";

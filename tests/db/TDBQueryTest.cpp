@@ -25,16 +25,6 @@ std::string Lower(std::string s) {
     return s;
 }
 
-/// The message of the linkvane::Exception that `f` raises ("" when none).
-template <typename F> std::string ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "";
-}
-
 class DBQueryTest : public ::testing::TestWithParam<TDBProvider> {
 protected:
     TLinkTable table{GetParam()};

@@ -58,12 +58,8 @@ TEST(OutputFilesTest, AppendCreatesFoldersAndNeverEmpties) {
 TEST(OutputFilesTest, OpeningAMissingFileFails) {
     test::TempDir dir;
     TOutputTextFile file;
-    try {
-        file.OpenForAppend(dir.File("missing.txt"));
-        FAIL();
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), "File not found");
-    }
+    EXPECT_EQ(test::ErrorOf([&] { file.OpenForAppend(dir.File("missing.txt")); }),
+              "File not found");
     EXPECT_THROW(file.OpenForAppend(""), Exception);
     // A folder cannot be created below a file.
     const std::string blocker = dir.Write("blocker", "");
@@ -107,12 +103,8 @@ TEST(EntryListTest, ReadsEightBitAndUtf16FilesUpToANul) {
 }
 
 TEST(EntryListTest, MissingFileMessage) {
-    try {
-        ReadEntryListFile("/no/such/list.txt", false);
-        FAIL();
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), "Cannot open file \"/no/such/list.txt\". No such file or directory");
-    }
+    EXPECT_EQ(test::ErrorOf([] { ReadEntryListFile("/no/such/list.txt", false); }),
+              "Cannot open file \"/no/such/list.txt\". No such file or directory");
     EXPECT_THROW(ReadEntryListFile("", false), Exception);
     EXPECT_THROW(ReadEntryListFile("/tmp", false), Exception);
 }

@@ -248,13 +248,8 @@ TEST_F(RunnerTest, URLDataPatternCutsTheAddress) {
 
 TEST_F(RunnerTest, RunErrorsEndTheRunWithTheirMessages) {
     LoadTask({{"URLMidListFileName", "missing.txt"}});
-    try {
-        runner.Execute();
-        FAIL();
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), "Cannot open file \"" + dir.File("missing.txt") +
-                                   "\". No such file or directory");
-    }
+    EXPECT_EQ(test::ErrorOf([&] { runner.Execute(); }),
+              "Cannot open file \"" + dir.File("missing.txt") + "\". No such file or directory");
     EXPECT_EQ(runner.RunState(), TRunState::Stopped); // the list file is read before the run starts
 
     List(Url("p.html"));

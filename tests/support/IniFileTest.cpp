@@ -104,12 +104,7 @@ TEST(IniFileTest, SaveKeepsOldFileWhenItCannotBeWritten) {
 
     const std::string readOnly = dir.Write("ro.lvt", "[S]\r\nk=old\r\n");
     ::chmod(readOnly.c_str(), 0444);
-    try {
-        ini.SaveToFile(readOnly);
-        FAIL() << "saving into a read-only file succeeded";
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), "Unable to write to " + readOnly);
-    }
+    EXPECT_EQ(test::ErrorOf([&] { ini.SaveToFile(readOnly); }), "Unable to write to " + readOnly);
     EXPECT_EQ(test::ReadFileBytes(readOnly), "[S]\r\nk=old\r\n");
 
     const std::string missingFolder = dir.File("no/such/folder/t.lvt");

@@ -184,16 +184,7 @@ TEST_F(TaskFileTest, FailedSaveLeavesTheOldFileAndMemory) {
     TURLExtractor r;
     ASSERT_TRUE(r.LoadParam(file));
     ::chmod(file.c_str(), 0444);
-    EXPECT_THROW(
-        {
-            try {
-                r.SaveParam(file);
-            } catch (const Exception& e) {
-                EXPECT_EQ(e.Message(), "Unable to write to " + file);
-                throw;
-            }
-        },
-        Exception);
+    EXPECT_EQ(test::ErrorOf([&] { r.SaveParam(file); }), "Unable to write to " + file);
     EXPECT_EQ(test::ReadFileBytes(file), "[Input]\r\nTaskName=Old\r\n");
     EXPECT_THROW(r.SaveParam(dir.File("missing/folder/t.lvt")), Exception);
     EXPECT_EQ(r.TaskFileName(), file);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Exception.h"
+
 #include <string>
 
 namespace linkvane::test {
@@ -25,6 +27,16 @@ private:
 
 std::string ReadFileBytes(const std::string& fileName);
 void WriteFileBytes(const std::string& fileName, const std::string& bytes);
+
+/// The message of the linkvane::Exception that `f` raises ("" when none).
+template <typename F> std::string ErrorOf(F&& f) {
+    try {
+        f();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "";
+}
 
 /// The folder of the test fixtures below tests/ in the source tree.
 std::string SourceDir();
