@@ -244,36 +244,35 @@ void TStaticWebBrowser::StartTop(const QUrl& Url, const QByteArray& Method, cons
                                  const THeaders& Headers) {
     AbortAll();
     m_framesStarted = 0;
+    TLoad* load = AddLoad(Url, Method, Body, Headers);
+    load->IsTop = true;
+    SetStatusText(QStringLiteral("Opening ") + UrlText(Url) + QStringLiteral("..."));
+    Begin(load);
+}
+
+TStaticWebBrowser::TLoad* TStaticWebBrowser::AddLoad(const QUrl& Url, const QByteArray& Method,
+                                                     const QByteArray& Body,
+                                                     const THeaders& Headers) {
     m_loading = true;
     auto load = std::make_unique<TLoad>();
     load->Url = Url;
     load->Method = Method;
     load->PostData = Body;
     load->Headers = Headers;
-    load->IsTop = true;
-    TLoad* raw = load.get();
     m_loads.push_back(std::move(load));
-    SetStatusText(QStringLiteral("Opening ") + UrlText(Url) + QStringLiteral("..."));
-    Begin(raw);
+    return m_loads.back().get();
 }
 
 void TStaticWebBrowser::StartFrame(const TNode& FrameElement, const QUrl& Url,
                                    const QByteArray& Method, const QByteArray& Body,
                                    const THeaders& Headers, int Depth,
                                    const QStringList& Ancestors) {
-    m_loading = true;
-    auto load = std::make_unique<TLoad>();
-    load->Url = Url;
-    load->Method = Method;
-    load->PostData = Body;
-    load->Headers = Headers;
+    TLoad* load = AddLoad(Url, Method, Body, Headers);
     load->IsTop = false;
     load->FrameElement = FrameElement;
     load->Depth = Depth;
     load->Ancestors = Ancestors;
-    TLoad* raw = load.get();
-    m_loads.push_back(std::move(load));
-    Begin(raw);
+    Begin(load);
 }
 
 void TStaticWebBrowser::Begin(TLoad* Load) {

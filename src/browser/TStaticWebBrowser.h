@@ -60,6 +60,9 @@ private:
     void StartFrame(const TNode& FrameElement, const QUrl& Url, const QByteArray& Method,
                     const QByteArray& Body, const THeaders& Headers, int Depth,
                     const QStringList& Ancestors);
+    /// A new load of Url, kept until it ends.
+    TLoad* AddLoad(const QUrl& Url, const QByteArray& Method, const QByteArray& Body,
+                   const THeaders& Headers);
     void Begin(TLoad* Load);
     void SendRequest(TLoad* Load);
     void OnReadyRead(TLoad* Load);
