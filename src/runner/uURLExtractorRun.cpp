@@ -163,19 +163,23 @@ int TURLExtractor::ExecuteOneEntry(const QString& EntryURL, int URLNo, int URLCo
     const std::string& nextPath = m_params.ExtractParam.NextPageNodePath;
     if (!TrimText(nextPath).empty()) {
         int nextPageNo = 0;
+        // The page shown before a click: at first the entry's page, then the
+        // page each click reached, as it was loaded.
+        std::string shown = PageFingerprint();
         while (true) {
             if (ShouldStop()) {
                 break;
             }
-            const std::string before = PageFingerprint();
             if (m_Engine->ClickNode(nextPath, nullptr) <= 0) {
                 break;
             }
             // A "next" link that leads back to the same page would otherwise
             // store the same links again and again.
-            if (PageFingerprint() == before) {
+            std::string reached = PageFingerprint();
+            if (reached == shown) {
                 break;
             }
+            shown = std::move(reached);
             const int n = ExtractPage(0, 0);
             result += n;
             ++nextPageNo;
